@@ -1,0 +1,1 @@
+#include "audio/output_stream.h"

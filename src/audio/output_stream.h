@@ -1,0 +1,39 @@
+#pragma once
+// The double-buffered output stream: two 32768-byte buffers kept queued on
+// device 0; each buffer the device returns is refilled with the next block
+// and queued again.
+
+#include <array>
+#include <cstdint>
+
+#include "audio/wave_out.h"
+#include "synth/waveform.h"
+
+namespace tq {
+
+struct Generator;
+
+inline constexpr std::uint32_t kOutputDevice = 0;
+inline constexpr std::uint32_t kStreamOpenFlags = kCallbackWindow | kWaveAllowSync;  // 0x10002
+
+struct OutputStream {
+  WaveOutHandle handle = 0;  // 0 while no stream is open
+  std::uint32_t device = kOutputDevice;
+  std::array<Block, 2> buffers{};  // zero: the first two buffers are silence
+  std::array<WaveHeader, 2> headers{};
+  std::uint32_t waveoutproctime = 0;  // milliseconds spent refilling buffers
+};
+
+// The stream format: PCM, 2 channels, 44100 Hz, 16 bits.
+WaveFormat output_format();
+
+// Returns true when the stream is open and both buffers are queued.
+bool open_output_stream(Generator& generator, NotifyTarget window);
+// One device event: kMmWomOpen, kMmWomClose or kMmWomDone (with the header).
+void on_stream_message(Generator& generator, std::uint32_t kind, WaveHeader* header);
+// Refills and requeues the buffer the header names.
+void on_buffer_done(Generator& generator, WaveHeader* header);
+// Resets and closes the stream if it is open.
+void close_output_stream(Generator& generator);
+
+}  // namespace tq

@@ -1,0 +1,1 @@
+#include "info/device_report.h"

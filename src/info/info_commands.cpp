@@ -1,0 +1,1 @@
+#include "info/info_commands.h"

@@ -1,0 +1,1 @@
+#include "info/message_boxes.h"

@@ -1,0 +1,1 @@
+#include "panel/frequency_control.h"

@@ -1,0 +1,1 @@
+#include "panel/level_control.h"

@@ -1,0 +1,1 @@
+#include "panel/panel_window.h"

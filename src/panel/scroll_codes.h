@@ -1,0 +1,21 @@
+#pragma once
+// Horizontal scroll codes and the edit notification the panel acts on.
+
+namespace tq {
+
+inline constexpr int kSbLineLeft = 0;
+inline constexpr int kSbLineRight = 1;
+inline constexpr int kSbPageLeft = 2;
+inline constexpr int kSbPageRight = 3;
+inline constexpr int kSbThumbPosition = 4;
+inline constexpr int kSbThumbTrack = 5;
+inline constexpr int kSbLeft = 6;
+inline constexpr int kSbRight = 7;
+inline constexpr int kSbEndScroll = 8;
+
+// Sent by a one-row box when Enter cannot add a line: "a value was entered".
+inline constexpr int kEnMaxText = 0x0501;
+// Sent by a box whose text changed.
+inline constexpr int kEnChange = 0x0300;
+
+}  // namespace tq

@@ -1,0 +1,1 @@
+#include "panel/text_exchange.h"

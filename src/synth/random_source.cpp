@@ -1,0 +1,1 @@
+#include "synth/random_source.h"

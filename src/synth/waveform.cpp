@@ -1,0 +1,1 @@
+#include "synth/waveform.h"

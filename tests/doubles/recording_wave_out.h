@@ -1,0 +1,147 @@
+#pragma once
+// A WaveOutService that plays nothing: it records every call, keeps the
+// queue of written buffers in order, marks header flags as the platform
+// does and fails chosen calls on request.
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "audio/wave_out.h"
+
+namespace tq::testing {
+
+struct FakeDevice {
+  WaveOutCaps caps{};
+  MMResult caps_result = kMmNoError;
+  std::function<bool(std::uint32_t rate)> accepts = [](std::uint32_t) { return true; };
+};
+
+class RecordingWaveOut : public WaveOutService {
+ public:
+  static constexpr WaveOutHandle kHandle = 0x5150;
+
+  MMResult open(WaveOutHandle* handle, std::uint32_t device, const WaveFormat& format,
+                NotifyTarget target, std::uint32_t flags) override {
+    log("open device=" + std::to_string(device) + " flags=" + hex(flags) +
+        " rate=" + std::to_string(format.samples_per_sec));
+    opened_format = format;
+    opened_target = target;
+    if (const MMResult r = failure("open")) return r;
+    *handle = kHandle;
+    is_open = true;
+    return kMmNoError;
+  }
+  MMResult query_format(std::uint32_t device, const WaveFormat& format) override {
+    ++queries;
+    if (device >= devices.size()) return kMmBadDeviceId;
+    return devices[device].accepts(format.samples_per_sec) ? kMmNoError : kWaveBadFormat;
+  }
+  MMResult prepare(WaveOutHandle handle, WaveHeader* header) override {
+    log("prepare " + std::to_string(header->user));
+    if (const MMResult r = check(handle, "prepare")) return r;
+    header->flags |= kWhdrPrepared;
+    return kMmNoError;
+  }
+  MMResult write(WaveOutHandle handle, WaveHeader* header) override {
+    log("write " + std::to_string(header->user));
+    if (const MMResult r = check(handle, "write")) return r;
+    if (!(header->flags & kWhdrPrepared)) return kWaveUnprepared;
+    header->flags = (header->flags | kWhdrInQueue) & ~kWhdrDone;
+    queue.push_back(header);
+    written.emplace_back(header->data, header->data + header->buffer_length);
+    return kMmNoError;
+  }
+  MMResult unprepare(WaveOutHandle handle, WaveHeader* header) override {
+    log("unprepare " + std::to_string(header->user));
+    if (const MMResult r = check(handle, "unprepare")) return r;
+    if (header->flags & kWhdrInQueue) return kWaveStillPlaying;
+    header->flags &= ~kWhdrPrepared;
+    return kMmNoError;
+  }
+  MMResult reset(WaveOutHandle handle) override {
+    log("reset");
+    if (const MMResult r = check(handle, "reset")) return r;
+    while (!queue.empty()) returned.push_back(finish_next());
+    return kMmNoError;
+  }
+  MMResult close(WaveOutHandle handle) override {
+    log("close");
+    if (const MMResult r = check(handle, "close")) return r;
+    if (!queue.empty()) return kWaveStillPlaying;
+    is_open = false;
+    return kMmNoError;
+  }
+  std::string error_text(MMResult result) override {
+    return "error text " + std::to_string(result);
+  }
+  MMResult device_id(WaveOutHandle handle, std::uint32_t* device) override {
+    log("device_id");
+    if (const MMResult r = check(handle, "device_id")) return r;
+    *device = 0;
+    return kMmNoError;
+  }
+  MMResult set_volume(std::uint32_t device, std::uint32_t volume) override {
+    log("set_volume device=" + std::to_string(device) + " word=" + hex(volume));
+    volumes.push_back(volume);
+    return kMmNoError;
+  }
+  std::uint32_t device_count() override { return static_cast<std::uint32_t>(devices.size()); }
+  MMResult device_caps(std::uint32_t device, WaveOutCaps* caps) override {
+    if (device >= devices.size()) return kMmBadDeviceId;
+    *caps = devices[device].caps;
+    return devices[device].caps_result;
+  }
+
+  // The device finishes the oldest queued buffer; the test then hands the
+  // header to the stream as a DONE event.
+  WaveHeader* finish_next() {
+    WaveHeader* header = queue.front();
+    queue.pop_front();
+    header->flags = (header->flags & ~kWhdrInQueue) | kWhdrDone;
+    return header;
+  }
+
+  // Makes the n-th call (1-based) named `call` return `result`.
+  void fail(const std::string& call, MMResult result, int nth = 1) {
+    failures[{call, nth}] = result;
+  }
+
+  std::vector<std::string> calls;
+  std::deque<WaveHeader*> queue;
+  std::vector<WaveHeader*> returned;          // buffers given back by reset
+  std::vector<std::vector<char>> written;     // content of every write
+  std::vector<std::uint32_t> volumes;
+  std::vector<FakeDevice> devices;
+  WaveFormat opened_format{};
+  NotifyTarget opened_target = 0;
+  bool is_open = false;
+  long queries = 0;
+
+ private:
+  void log(const std::string& call) { calls.push_back(call); }
+  MMResult failure(const std::string& call) {
+    const int nth = ++counts[call];
+    const auto it = failures.find({call, nth});
+    return it == failures.end() ? kMmNoError : it->second;
+  }
+  MMResult check(WaveOutHandle handle, const std::string& call) {
+    if (const MMResult r = failure(call)) return r;
+    return handle == kHandle && is_open ? kMmNoError : kMmInvalidHandle;
+  }
+  static std::string hex(std::uint32_t v) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%x", v);
+    return text;
+  }
+  std::map<std::pair<std::string, int>, MMResult> failures;
+  std::map<std::string, int> counts;
+};
+
+}  // namespace tq::testing

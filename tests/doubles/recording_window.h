@@ -1,0 +1,58 @@
+#pragma once
+// A PanelWindow that remembers what the core asked of it.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "panel/panel_window.h"
+
+namespace tq::testing {
+
+class RecordingWindow : public PanelWindow {
+ public:
+  void set_box_text(Box box, const std::string& text) override {
+    box_texts[index(box)] = text;
+    ++box_writes[index(box)];
+  }
+  std::string box_text(Box box) override { return box_texts[index(box)]; }
+  void set_bar_position(Bar bar, int position) override {
+    bar_positions[index(bar)] = position;
+    ++bar_writes[index(bar)];
+  }
+  void focus_main_window() override { ++focus_requests; }
+  void request_close() override { ++close_requests; }
+  void show_message_box(const std::string& title, const std::string& text) override {
+    boxes.emplace_back(title, text);
+  }
+  void open_web_address(const std::string& address) override { addresses.push_back(address); }
+  std::uint32_t tick_count() override {
+    const std::uint32_t now = tick;
+    tick += tick_step;
+    return now;
+  }
+
+  // What the user typed into a box, as the box would hold it.
+  void type(Box box, const std::string& text) { box_texts[index(box)] = text; }
+
+  std::array<std::string, 3> box_texts{};
+  std::array<int, 3> box_writes{};
+  std::array<int, 3> bar_positions{-1, -1, -1};
+  std::array<int, 3> bar_writes{};
+  int focus_requests = 0;
+  int close_requests = 0;
+  std::vector<std::pair<std::string, std::string>> boxes;  // title, text
+  std::vector<std::string> addresses;
+  std::uint32_t tick = 1000;
+  std::uint32_t tick_step = 0;  // added after every reading
+
+ private:
+  template <typename E>
+  static std::size_t index(E e) {
+    return static_cast<std::size_t>(e);
+  }
+};
+
+}  // namespace tq::testing
