@@ -20,7 +20,8 @@ std::uint32_t volume_word(double left_db, double right_db);
 
 // Sets device number 0's volume word from the two levels.
 void apply_output_levels(Generator& generator, double left_db, double right_db);
-// Sets the open stream's device to (256 - attenuation) * 255 per side.
+// Sets the open stream's device volume word to (256 - attenuation) * 255:
+// 0 (silence) for the fixed start-up attenuation of 256.
 void set_startup_volume(Generator& generator, int attenuation);
 
 // One sample scaled by a 16-bit volume, 64000 = unity, truncated toward zero
