@@ -1,0 +1,34 @@
+# Shared helpers for the project's scripts (sourced, not run).
+
+TQ_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+TQ_JOBS="${TQ_JOBS:-$(nproc 2>/dev/null || echo 2)}"
+
+tq_log() { printf '\n== %s\n' "$*"; }
+
+# Runs a command as root: directly when we are root, else through sudo.
+tq_as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Installs the Debian packages of the list that are not installed yet.
+tq_apt_install() {
+  local missing=()
+  local pkg
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' ||
+      missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  tq_log "installing: ${missing[*]}"
+  if [ -z "${TQ_APT_UPDATED:-}" ]; then
+    tq_as_root apt-get update -qq
+    TQ_APT_UPDATED=1
+  fi
+  tq_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}"
+}
+
+# What every build needs.
+TQ_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libsndfile1-dev)
+# What the unit tests, sanitizers, fuzzer and benchmarks need.
+TQ_TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev)
