@@ -115,17 +115,23 @@ class RecordingWaveOut : public WaveOutService {
 
   std::vector<std::string> calls;
   std::deque<WaveHeader*> queue;
-  std::vector<WaveHeader*> returned;          // buffers given back by reset
-  std::vector<std::vector<char>> written;     // content of every write
+  std::vector<WaveHeader*> returned;       // buffers given back by reset
+  std::vector<std::vector<char>> written;  // content of every write
   std::vector<std::uint32_t> volumes;
   std::vector<FakeDevice> devices;
   WaveFormat opened_format{};
   NotifyTarget opened_target = 0;
   bool is_open = false;
   long queries = 0;
+  // Called with each logged call as it is made, before it acts: lets a test
+  // look at the rest of the program at that moment.
+  std::function<void(const std::string& call)> on_call;
 
  private:
-  void log(const std::string& call) { calls.push_back(call); }
+  void log(const std::string& call) {
+    calls.push_back(call);
+    if (on_call) on_call(call);
+  }
   MMResult failure(const std::string& call) {
     const int nth = ++counts[call];
     const auto it = failures.find({call, nth});

@@ -14,21 +14,37 @@ namespace tq::testing {
 class RecordingWindow : public PanelWindow {
  public:
   void set_box_text(Box box, const std::string& text) override {
+    log("set_box_text " + std::to_string(index(box)) + " " + text);
     box_texts[index(box)] = text;
     ++box_writes[index(box)];
   }
-  std::string box_text(Box box) override { return box_texts[index(box)]; }
+  std::string box_text(Box box) override {
+    log("box_text " + std::to_string(index(box)));
+    return box_texts[index(box)];
+  }
   void set_bar_position(Bar bar, int position) override {
+    log("set_bar_position " + std::to_string(index(bar)) + " " + std::to_string(position));
     bar_positions[index(bar)] = position;
     ++bar_writes[index(bar)];
   }
-  void focus_main_window() override { ++focus_requests; }
-  void request_close() override { ++close_requests; }
+  void focus_main_window() override {
+    log("focus_main_window");
+    ++focus_requests;
+  }
+  void request_close() override {
+    log("request_close");
+    ++close_requests;
+  }
   void show_message_box(const std::string& title, const std::string& text) override {
+    log("show_message_box");
     boxes.emplace_back(title, text);
   }
-  void open_web_address(const std::string& address) override { addresses.push_back(address); }
+  void open_web_address(const std::string& address) override {
+    log("open_web_address " + address);
+    addresses.push_back(address);
+  }
   std::uint32_t tick_count() override {
+    log("tick_count");
     const std::uint32_t now = tick;
     tick += tick_step;
     return now;
@@ -46,9 +62,11 @@ class RecordingWindow : public PanelWindow {
   std::vector<std::pair<std::string, std::string>> boxes;  // title, text
   std::vector<std::string> addresses;
   std::uint32_t tick = 1000;
-  std::uint32_t tick_step = 0;  // added after every reading
+  std::uint32_t tick_step = 0;     // added after every reading
+  std::vector<std::string> calls;  // every call above, in order
 
  private:
+  void log(std::string call) { calls.push_back(std::move(call)); }
   template <typename E>
   static std::size_t index(E e) {
     return static_cast<std::size_t>(e);
