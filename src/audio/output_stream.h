@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "audio/wave_out.h"
 #include "synth/waveform.h"
@@ -35,5 +36,9 @@ void on_stream_message(Generator& generator, std::uint32_t kind, WaveHeader* hea
 void on_buffer_done(Generator& generator, WaveHeader* header);
 // Resets and closes the stream if it is open.
 void close_output_stream(Generator& generator);
+
+// The service's text for a result code as a 128-character buffer holds it:
+// at most 127 characters, ending at the first NUL.
+std::string device_error_text(WaveOutService& wave_out, MMResult result);
 
 }  // namespace tq
