@@ -7,14 +7,10 @@
 
 namespace tq {
 
-namespace {
-
-constexpr double kLn10 = 2.302585092994046;
-
-}  // namespace
-
 std::uint16_t level_to_volume(double level_db) {
-  const double volume = std::exp(level_db * kLn10 / 20.0) * kFullScaleVolume;
+  // pow rather than exp(dB * ln 10 / 20): the rounded ln 10 puts -20, -40 and
+  // -60 dB just below 6400, 640 and 64, which truncation then loses.
+  const double volume = std::pow(10.0, level_db / 20.0) * kFullScaleVolume;
   if (!(volume >= 0.0)) return 0;  // NaN
   if (volume >= 65535.0) return 0xFFFF;
   return static_cast<std::uint16_t>(volume);
