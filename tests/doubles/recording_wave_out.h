@@ -40,6 +40,7 @@ class RecordingWaveOut : public WaveOutService {
   }
   MMResult query_format(std::uint32_t device, const WaveFormat& format) override {
     ++queries;
+    if (on_query) on_query(device, format);
     if (device >= devices.size()) return kMmBadDeviceId;
     return devices[device].accepts(format.samples_per_sec) ? kMmNoError : kWaveBadFormat;
   }
@@ -79,7 +80,8 @@ class RecordingWaveOut : public WaveOutService {
     return kMmNoError;
   }
   std::string error_text(MMResult result) override {
-    return "error text " + std::to_string(result);
+    const auto it = error_texts.find(result);
+    return it != error_texts.end() ? it->second : "error text " + std::to_string(result);
   }
   MMResult device_id(WaveOutHandle handle, std::uint32_t* device) override {
     log("device_id");
@@ -123,9 +125,12 @@ class RecordingWaveOut : public WaveOutService {
   NotifyTarget opened_target = 0;
   bool is_open = false;
   long queries = 0;
+  std::map<MMResult, std::string> error_texts;  // replaces "error text N" for a code
   // Called with each logged call as it is made, before it acts: lets a test
   // look at the rest of the program at that moment.
   std::function<void(const std::string& call)> on_call;
+  // Called with every format query (they are not logged: there are thousands).
+  std::function<void(std::uint32_t device, const WaveFormat& format)> on_query;
 
  private:
   void log(const std::string& call) {
