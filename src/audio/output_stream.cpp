@@ -60,7 +60,7 @@ std::string device_error_text(WaveOutService& wave_out, MMResult result) {
 
 bool open_output_stream(Generator& generator, NotifyTarget window) {
   OutputStream& stream = generator.stream;
-  stream.handle = 0;
+  if (stream.handle != 0) return true;  // opened once per run; its buffers are queued
   WaveOutHandle handle = 0;
   const MMResult opened =
       generator.wave_out.open(&handle, stream.device, output_format(), window, kStreamOpenFlags);
@@ -109,10 +109,13 @@ void on_buffer_done(Generator& generator, WaveHeader* header) {
 
 void close_output_stream(Generator& generator) {
   OutputStream& stream = generator.stream;
-  if (stream.handle == 0) return;
-  generator.wave_out.reset(stream.handle);
-  generator.wave_out.close(stream.handle);
+  const WaveOutHandle handle = stream.handle;
+  if (handle == 0) return;
+  // Marked closed first, so that buffers the reset hands back are not
+  // refilled even by a service that reports them while reset runs.
   stream.handle = 0;
+  generator.wave_out.reset(handle);
+  generator.wave_out.close(handle);
 }
 
 }  // namespace tq
