@@ -54,37 +54,72 @@ struct SectionSpec {
   const char* bar_name;
 };
 
-constexpr SectionSpec kLeftSection{"Left Amplitude",
-                                   kLeftSectionY,
-                                   51,
-                                   {52, 61, 53, 54, 55, 65, 67},
-                                   0,
-                                   Box::left_level,
-                                   Bar::left_level,
-                                   "Left level",
-                                   "Left level bar"};
-constexpr SectionSpec kRightSection{"Right Amplitude",
-                                    kRightSectionY,
-                                    56,
-                                    {57, 62, 58, 59, 60, 66, 68},
-                                    1,
-                                    Box::right_level,
-                                    Bar::right_level,
-                                    "Right level",
-                                    "Right level bar"};
+constexpr SectionSpec kLeftSection{.title = "Left Amplitude",
+                                   .y = kLeftSectionY,
+                                   .edit_id = 51,
+                                   .radio_ids = {52, 61, 53, 54, 55, 65, 67},
+                                   .channel = 0,
+                                   .box = Box::left_level,
+                                   .bar = Bar::left_level,
+                                   .box_name = "Left level",
+                                   .bar_name = "Left level bar"};
+constexpr SectionSpec kRightSection{.title = "Right Amplitude",
+                                    .y = kRightSectionY,
+                                    .edit_id = 56,
+                                    .radio_ids = {57, 62, 58, 59, 60, 66, 68},
+                                    .channel = 1,
+                                    .box = Box::right_level,
+                                    .bar = Bar::right_level,
+                                    .box_name = "Right level",
+                                    .bar_name = "Right level bar"};
+
+// A control with no id, slot or accessible name, as the static ones are.
+constexpr ControlSpec plain(ControlKind kind, const char* text, int x, int y, int width,
+                            int height) {
+  return {.kind = kind,
+          .text = text,
+          .x = x,
+          .y = y,
+          .width = width,
+          .height = height,
+          .id = 0,
+          .group_start = false,
+          .checked = false,
+          .slot = kNoSlot,
+          .accessible_name = nullptr};
+}
 
 constexpr ControlSpec label(const char* text, int x, int y, int width) {
-  return {ControlKind::label, text, x, y, width, kLabelHeight, 0, false, false, kNoSlot, nullptr};
+  return plain(ControlKind::label, text, x, y, width, kLabelHeight);
 }
 
 constexpr ControlSpec edit(int x, int y, int id, Box box, const char* name) {
-  return {ControlKind::edit,     "",  x, y, kEditWidth, kControlHeight, id, false, false,
-          static_cast<int>(box), name};
+  ControlSpec spec = plain(ControlKind::edit, "", x, y, kEditWidth, kControlHeight);
+  spec.id = id;
+  spec.slot = static_cast<int>(box);
+  spec.accessible_name = name;
+  return spec;
 }
 
 // Scroll bars start with no size: scroll_bar_rects places them.
 constexpr ControlSpec scroll_bar(int x, int y, Bar bar, const char* name) {
-  return {ControlKind::scroll_bar, "", x, y, 0, 0, 0, false, false, static_cast<int>(bar), name};
+  ControlSpec spec = plain(ControlKind::scroll_bar, "", x, y, 0, 0);
+  spec.slot = static_cast<int>(bar);
+  spec.accessible_name = name;
+  return spec;
+}
+
+// Sine, the first of a row, starts the radio group and is checked.
+constexpr ControlSpec radio(const WaveformButton& button, int x, int y, int id, bool first,
+                            int channel) {
+  ControlSpec spec =
+      plain(ControlKind::radio, button.text, x, y, button_width(button.text), kRadioHeight);
+  spec.id = id;
+  spec.group_start = first;
+  spec.checked = first;
+  spec.slot = channel;
+  spec.accessible_name = channel == 0 ? button.left_name : button.right_name;
+  return spec;
 }
 
 template <std::size_t N>
@@ -96,40 +131,19 @@ constexpr void add_section(std::array<ControlSpec, N>& controls, std::size_t& ne
   controls[next++] = label("dB", x + 75, y + kRowPitch, 20);
   controls[next++] = edit(x + 20, y + kRowPitch, section.edit_id, section.box, section.box_name);
   controls[next++] = scroll_bar(x, y + kRowPitch, section.bar, section.bar_name);
-  int button_x = x + 20;
+  int button_x = x + 20;  // each button starts where the previous one ends
   for (std::size_t i = 0; i < kWaveformButtons.size(); ++i) {
-    const WaveformButton& button = kWaveformButtons[i];
-    const int width = button_width(button.text);
-    const bool first = i == 0;  // Sine starts the group and is checked
-    controls[next++] = {ControlKind::radio,
-                        button.text,
-                        button_x,
-                        y + 2 * kRowPitch,
-                        width,
-                        kRadioHeight,
-                        section.radio_ids[i],
-                        first,
-                        first,
-                        section.channel,
-                        section.channel == 0 ? button.left_name : button.right_name};
-    button_x += width;
+    controls[next] = radio(kWaveformButtons[i], button_x, y + 2 * kRowPitch, section.radio_ids[i],
+                           i == 0, section.channel);
+    button_x += controls[next++].width;
   }
 }
 
 constexpr std::array<ControlSpec, kControlCount> build_panel_controls() {
   std::array<ControlSpec, kControlCount> controls{};
   std::size_t next = 0;
-  controls[next++] = {ControlKind::background,
-                      "",
-                      0,
-                      0,
-                      kBackgroundSize,
-                      kBackgroundSize,
-                      0,
-                      false,
-                      false,
-                      kNoSlot,
-                      nullptr};
+  // The background gives the panel its colour: the class has no brush.
+  controls[next++] = plain(ControlKind::background, "", 0, 0, kBackgroundSize, kBackgroundSize);
   controls[next++] = label("Frequency", 100, 0, 100);
   controls[next++] = label("Hz", 75, kRowPitch, 20);
   controls[next++] = edit(20, kRowPitch, 50, Box::frequency, "Frequency");
