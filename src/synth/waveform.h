@@ -3,6 +3,7 @@
 // blocks of 8192 frames at 44100 frames per second.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "synth/random_source.h"
@@ -41,9 +42,12 @@ struct ChannelState {
   PinkFilter pink{};
 };
 
-// One half period of a sine of peak 25000, 65536 entries.
+// A sine of peak 25000. Entries 0..65535 are the half period the samples
+// are defined by; entries 65536..131071 repeat them negated, so a phase p
+// reads entry p >> 15 with its sign already applied.
+inline constexpr std::size_t kSineHalfEntries = 65536;
 struct SineTable {
-  std::array<std::int16_t, 65536> entries{};
+  std::array<std::int16_t, 2 * kSineHalfEntries> entries{};
 };
 
 // Interleaved stereo block: frame n is [2n] left, [2n + 1] right.
