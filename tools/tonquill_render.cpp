@@ -1,0 +1,45 @@
+// tonquill-render: writes what the generator plays to a sound file or to
+// standard output.
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "join.h"
+#include "render_options.h"
+#include "render_signal.h"
+#include "sound_file.h"
+
+namespace {
+
+constexpr int kBadArguments = 2;
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "tonquill-render: %s\n", message.c_str());
+  return kBadArguments;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  const tq::render::ParseResult parsed = tq::render::parse_render_options(args);
+  if (!parsed.error.empty()) return fail(parsed.error);
+  const tq::render::RenderOptions& options = parsed.options;
+  if (options.help) {
+    std::fputs(tq::render::usage_text().c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::puts("tonquill-render " TQ_VERSION);
+    return 0;
+  }
+
+  tq::render::SoundOutput output;
+  std::string error;
+  if (!output.open(options.output, error)) return fail(tq::render::join({"-o: ", error}));
+  const bool rendered = tq::render::render_signal(
+      options, [&](const tq::Block& block) { return output.write(block, error); });
+  if (!rendered || !output.commit(error)) return fail(tq::render::join({"-o: ", error}));
+  return 0;
+}
