@@ -1,0 +1,91 @@
+#pragma once
+// One open ALSA playback stream: its PCM, the queue of buffers written to
+// it, and the writer thread that hands the queued buffers to ALSA in order,
+// scaled by the stream's software gain.
+
+#include <alsa/asoundlib.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/wave_out.h"
+#include "platform/alsa/device_space.h"
+#include "platform/alsa/software_gain.h"
+
+namespace tq {
+
+// Receives OPEN, CLOSE and DONE (with the header), on the writer thread.
+using DeviceEventSink =
+    std::function<void(NotifyTarget target, std::uint32_t message, WaveHeader* header)>;
+
+// ALSA's ring: small, so that what the program changes is soon heard.
+inline constexpr unsigned kRingMicroseconds = 40000;
+inline constexpr unsigned kPeriodMicroseconds = 10000;
+
+struct StreamSetup {
+  std::string device_name;
+  std::uint32_t device = 0;
+  WaveFormat format{};
+  NotifyTarget target = 0;
+  bool notify = false;  // false: the opener asked for no events
+  const DeviceEventSink* sink = nullptr;
+  std::uint32_t volume_word = kUnityVolumeWord;
+  std::atomic<std::uint64_t>* recoveries = nullptr;  // underruns and suspends recovered
+};
+
+struct AlsaStream {
+  StreamSetup setup;
+  snd_pcm_t* pcm = nullptr;
+  DeviceSpace space{};  // what the device accepts, read before the stream was set up
+  SampleFormat sample_format = SampleFormat::signed16;
+  std::uint32_t frame_bytes = 4;
+  snd_pcm_uframes_t period_frames = 0;
+  snd_pcm_uframes_t ring_frames = 0;
+  int wake_fd = -1;  // wakes the writer out of its wait for ALSA
+
+  std::atomic<std::uint32_t> volume_word{kUnityVolumeWord};
+  std::atomic<bool> lost{false};    // the device went away; buffers stay queued
+  std::atomic<bool> silent{false};  // deliver no more events
+
+  std::mutex mutex;  // guards the queue, the requests and the header flags
+  std::condition_variable changed;
+  std::deque<WaveHeader*> queue;
+  std::size_t front_frames_played = 0;
+  bool stop_requested = false;
+  bool reset_requested = false;
+  bool writer_done = false;
+
+  std::thread writer;
+  // The writer's own.
+  GainRamp gain{};
+  std::vector<unsigned char> scratch;
+};
+
+// Opens and sets up the PCM and starts the writer (which reports OPEN).
+// Null on failure, with ALSA's negative error in *alsa_error and whether the
+// device itself opened (and then refused the set-up) in *device_opened.
+std::unique_ptr<AlsaStream> open_alsa_stream(const StreamSetup& setup, int* alsa_error,
+                                             bool* device_opened);
+// Appends a prepared header to the queue (flags: INQUEUE set, DONE clear).
+MMResult queue_header(AlsaStream& stream, WaveHeader* header);
+// WAVERR_STILLPLAYING while the header is queued; else clears PREPARED.
+MMResult unprepare_header(AlsaStream& stream, WaveHeader* header);
+// Drops pending sound and returns every queued buffer, each marked DONE and
+// reported, before it returns.
+void reset_alsa_stream(AlsaStream& stream);
+bool has_queued_buffers(AlsaStream& stream);
+// Ends the writer (which reports CLOSE unless `report_close` is false) and
+// closes the PCM.
+void close_alsa_stream(AlsaStream& stream, bool report_close);
+// True when called on the stream's own writer thread.
+bool on_writer_thread(const AlsaStream& stream);
+
+}  // namespace tq

@@ -1,0 +1,60 @@
+#pragma once
+// The wave-out service over ALSA. Device 0 is ALSA's "default"; the other
+// devices are the output PCMs of ALSA's name hints. Each open stream has a
+// writer thread that plays its queued buffers in order; the device volume
+// is a software gain on the samples (the system mixer is never touched).
+//
+// OPEN, CLOSE and DONE events are handed to the event sink ON THE WRITER
+// THREAD; the front end passes them on to its user-interface thread (for Qt,
+// a queued invocation) and calls route_device_message() there. The sink must
+// not call reset() or close() of the stream itself. After close() returns,
+// no event of that stream is delivered.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "audio/wave_out.h"
+
+namespace tq {
+
+class AlsaWaveOut : public WaveOutService {
+ public:
+  using EventSink =
+      std::function<void(NotifyTarget target, std::uint32_t message, WaveHeader* header)>;
+
+  explicit AlsaWaveOut(EventSink sink);
+  // Stops every stream still open; delivers no more events.
+  ~AlsaWaveOut() override;
+  AlsaWaveOut(const AlsaWaveOut&) = delete;
+  AlsaWaveOut& operator=(const AlsaWaveOut&) = delete;
+
+  MMResult open(WaveOutHandle* handle, std::uint32_t device, const WaveFormat& format,
+                NotifyTarget target, std::uint32_t flags) override;
+  MMResult query_format(std::uint32_t device, const WaveFormat& format) override;
+  MMResult prepare(WaveOutHandle handle, WaveHeader* header) override;
+  MMResult write(WaveOutHandle handle, WaveHeader* header) override;
+  MMResult unprepare(WaveOutHandle handle, WaveHeader* header) override;
+  MMResult reset(WaveOutHandle handle) override;
+  MMResult close(WaveOutHandle handle) override;
+  std::string error_text(MMResult result) override;
+  MMResult device_id(WaveOutHandle handle, std::uint32_t* device) override;
+  MMResult set_volume(std::uint32_t device, std::uint32_t volume) override;
+  // Lists the devices afresh; every report starts here, so the cached
+  // hardware-parameter spaces of the last report are dropped too.
+  std::uint32_t device_count() override;
+  MMResult device_caps(std::uint32_t device, WaveOutCaps* caps) override;
+
+  // Underruns and suspends recovered, over all streams since construction.
+  std::uint64_t recovery_count() const;
+  // True when an open stream's device has gone away (the sound server quit,
+  // a USB card was unplugged): its buffers no longer circulate.
+  bool device_lost() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace tq

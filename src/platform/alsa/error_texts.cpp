@@ -1,0 +1,70 @@
+#include "platform/alsa/error_texts.h"
+
+#include <cerrno>
+
+namespace tq {
+
+namespace {
+
+struct CodeText {
+  MMResult code;
+  const char* text;
+};
+
+constexpr CodeText kTexts[] = {
+    {kMmNoError, "The command completed successfully."},
+    {kMmError, "The sound system reported an unspecified error."},
+    {kMmBadDeviceId, "The sound device number is out of range."},
+    {kMmNotEnabled, "The sound device is not ready or has been disabled."},
+    {kMmAllocated, "The sound device is in use by another program."},
+    {kMmInvalidHandle, "The sound stream handle is not valid (the stream may be closed)."},
+    {kMmNoDriver, "No sound output device is available."},
+    {kMmNoMem, "There is not enough memory for the sound device."},
+    {kMmNotSupported, "The sound device does not support this function."},
+    {kMmBadErrNum, "The error number is not known to the sound system."},
+    {kMmInvalidFlag, "An invalid flag was passed to the sound device."},
+    {kMmInvalidParam, "An invalid parameter was passed to the sound device."},
+    {kWaveBadFormat, "The sound device does not support this sound format."},
+    {kWaveStillPlaying, "The sound buffer is still queued for playing."},
+    {kWaveUnprepared, "The sound buffer has not been prepared."},
+    {kWaveSync, "The sound device is synchronous only."},
+};
+
+}  // namespace
+
+MMResult result_for_alsa_error(int alsa_error, bool device_opened) {
+  switch (-alsa_error) {
+    case EBUSY:
+      return kMmAllocated;
+    case ENOMEM:
+      return kMmNoMem;
+    case EINVAL:
+      // An open device refuses the format; an open itself fails so for a
+      // card number that does not exist.
+      return device_opened ? kWaveBadFormat : kMmNoDriver;
+    default:
+      // No such device, no server to connect to, no permission: whatever
+      // the cause, for the user there is no device that can play.
+      return device_opened ? kMmError : kMmNoDriver;
+  }
+}
+
+std::string wave_out_error_text(MMResult result) {
+  for (const CodeText& entry : kTexts) {
+    if (entry.code == result) return entry.text;
+  }
+  return "Unknown sound device error (code " + std::to_string(result) + ").";
+}
+
+std::string open_failure_text(MMResult result, const std::string& alsa_message) {
+  const std::string reason = alsa_message.empty() ? "" : " (ALSA: " + alsa_message + ")";
+  if (result == kMmNoDriver) {
+    return "No sound output device could be opened" + reason +
+           ". Check that a sound card or sound server is available.";
+  }
+  std::string text = wave_out_error_text(result);
+  if (!reason.empty()) text.insert(text.size() - 1, reason);  // before the full stop
+  return text;
+}
+
+}  // namespace tq

@@ -1,0 +1,334 @@
+// The service against a private PulseAudio daemon through ALSA's pulse
+// plugin (scripts/pulse-env.sh starts it and names it in the environment).
+// The null sink plays in real time; its monitor is recorded with parec and
+// holds what was played bit for bit. Without the daemon these tests skip.
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <thread>
+
+#include "alsa_test_support.h"
+#include "app/generator.h"
+#include "audio/output_level.h"
+#include "audio/output_stream.h"
+#include "doubles/recording_window.h"
+#include "info/device_report.h"
+#include "panel/routing.h"
+#include "synth/waveform.h"
+
+namespace tq::testing {
+namespace {
+
+constexpr std::uint32_t kUnity = 64000 | (64000u << 16);
+
+std::string environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? "" : value;
+}
+
+// Runs a shell command and returns its standard output.
+std::string command_output(const std::string& command) {
+  std::string text;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return text;
+  char chunk[256];
+  while (std::fgets(chunk, sizeof chunk, pipe) != nullptr) text += chunk;
+  pclose(pipe);
+  return text;
+}
+
+// parec on the sink's monitor, writing raw s16le stereo into a file.
+class Recorder {
+ public:
+  explicit Recorder(const std::filesystem::path& file) : file_(file) {
+    pid_ = fork();
+    if (pid_ == 0) {
+      std::FILE* out = std::freopen(file.c_str(), "wb", stdout);
+      const std::string log = file.string() + ".log";
+      std::FILE* err = std::freopen(log.c_str(), "w", stderr);
+      if (out == nullptr || err == nullptr) _exit(127);
+      const std::string device = "--device=" + environment("TQ_PULSE_MONITOR");
+      execlp("parec", "parec", device.c_str(), "--latency-msec=20", "--format=s16le",
+             "--rate=44100", "--channels=2", "--raw", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+  ~Recorder() { stop(); }
+  // The monitor delivers silence while nothing plays: once bytes arrive,
+  // the recording runs.
+  bool wait_running() {
+    for (int tries = 0; tries < 100; ++tries) {
+      std::error_code error;
+      if (std::filesystem::file_size(file_, error) > 4096 && !error) return true;
+      std::this_thread::sleep_for(50ms);
+    }
+    return false;
+  }
+  std::vector<std::int16_t> stop() {
+    if (pid_ > 0) {
+      kill(pid_, SIGINT);
+      int status = 0;
+      for (int tries = 0; tries < 50 && waitpid(pid_, &status, WNOHANG) == 0; ++tries) {
+        std::this_thread::sleep_for(100ms);
+      }
+      if (waitpid(pid_, &status, WNOHANG) == 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+      }
+      pid_ = -1;
+    }
+    return as_samples(read_bytes(file_));
+  }
+
+ private:
+  std::filesystem::path file_;
+  pid_t pid_ = -1;
+};
+
+// Where `needle` first occurs in `haystack`, or npos.
+std::size_t find_samples(const std::vector<std::int16_t>& haystack,
+                         const std::vector<std::int16_t>& needle) {
+  const auto at = std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end());
+  return at == haystack.end() ? std::string::npos : static_cast<std::size_t>(at - haystack.begin());
+}
+
+struct SinkModule {
+  std::string index;
+  std::string arguments;
+};
+
+// Unloads the daemon's null sink; the caller loads it again with the same
+// arguments.
+SinkModule unload_sink_module() {
+  const std::string modules = command_output("pactl list short modules");
+  const std::size_t name = modules.find("\tmodule-null-sink\t");
+  if (name == std::string::npos) return {};
+  const std::size_t line = modules.rfind('\n', name);
+  const std::size_t start = line == std::string::npos ? 0 : line + 1;
+  const std::size_t arguments = name + std::strlen("\tmodule-null-sink\t");
+  SinkModule sink{modules.substr(start, name - start),
+                  modules.substr(arguments, modules.find('\n', arguments) - arguments)};
+  command_output("pactl unload-module " + sink.index);
+  return sink;
+}
+
+// Loads the sink again for the tests that follow, however this one ends.
+struct SinkRestorer {
+  SinkModule sink;
+  ~SinkRestorer() { command_output("pactl load-module module-null-sink " + sink.arguments); }
+};
+
+double process_cpu_seconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+class AlsaPulseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string config = environment("TQ_ALSA_PULSE_CONF");
+    if (config.empty() || environment("TQ_PULSE_MONITOR").empty()) {
+      GTEST_SKIP() << "no private PulseAudio daemon (run under scripts/pulse-env.sh)";
+    }
+    use_alsa_config(config);
+    recorder.emplace(dir / "monitor.raw");
+    ASSERT_TRUE(recorder->wait_running()) << "parec records nothing";
+  }
+
+  // Keeps `buffers` circulating: each one returned is queued again, until
+  // `rounds` buffers have come back or `stop` says so.
+  void circulate(WaveOutHandle handle, std::vector<std::unique_ptr<TestBuffer>>& buffers,
+                 std::size_t rounds, const std::function<void(std::size_t)>& on_done = {}) {
+    for (auto& buffer : buffers) ASSERT_EQ(play(service, handle, *buffer), kMmNoError);
+    DeviceEvent event;
+    for (std::size_t done = 0; done < rounds && events.next(&event, 3000ms);) {
+      if (event.message != kMmWomDone) continue;
+      ++done;
+      if (on_done) on_done(done);
+      if (done + buffers.size() <= rounds) service.write(handle, event.header);
+    }
+  }
+
+  TempDir dir;
+  std::optional<Recorder> recorder;
+  EventLog events;
+  AlsaWaveOut service{events.sink()};
+};
+
+TEST_F(AlsaPulseTest, CoreStreamIsHeardBitExactInRealTime) {
+  RecordingWindow window;
+  Generator generator(service, window);
+  build_sine_table(generator.sine);
+  generator.channels[0].frequency = generator.channels[1].frequency = 1000.0;
+  generator.channels[1].waveform = kWhiteNoise;
+  events.hold(kMmWomOpen);
+  ASSERT_TRUE(open_output_stream(generator, 0x77));
+  ASSERT_TRUE(events.wait_held());
+  apply_output_levels(generator, 0.0, 0.0);
+  events.release();
+
+  std::vector<std::int16_t> rendered;
+  std::size_t done = 0;
+  const auto start = std::chrono::steady_clock::now();
+  DeviceEvent event;
+  while (done < 8 && events.next(&event, 3000ms)) {
+    if (event.message == kMmWomDone && ++done > 6) continue;  // the last two not refilled
+    route_device_message(generator, event.message, event.header);
+    if (event.message != kMmWomDone) continue;
+    const Block& refilled = generator.stream.buffers[event.header->user];
+    rendered.insert(rendered.end(), refilled.begin(), refilled.end());
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_EQ(done, 8u);
+  std::this_thread::sleep_for(300ms);  // the last block leaves the ring
+  const std::vector<std::int16_t> heard = recorder->stop();
+  close_output_stream(generator);
+  // Two silent blocks and six rendered ones were handed over at the pace of
+  // playing, not faster.
+  EXPECT_GT(seconds, 7 * 0.1858 * 0.8);
+  const std::size_t at = find_samples(heard, {rendered.begin(), rendered.begin() + 512});
+  ASSERT_NE(at, std::string::npos) << "the first rendered block is not in the recording";
+  ASSERT_GE(heard.size(), at + rendered.size());
+  EXPECT_TRUE(std::equal(rendered.begin(), rendered.end(), heard.begin() + at));
+  ASSERT_GE(at, 2u * kBlockSamples);
+  EXPECT_TRUE(std::all_of(heard.begin() + at - 2 * kBlockSamples, heard.begin() + at,
+                          [](std::int16_t s) { return s == 0; }));
+}
+
+TEST_F(AlsaPulseTest, ResetDropsWhatIsStillToPlay) {
+  WaveOutHandle handle = 0;
+  ASSERT_EQ(service.set_volume(0, kUnity), kMmNoError);
+  ASSERT_EQ(open_default(service, &handle), kMmNoError);
+  std::vector<std::unique_ptr<TestBuffer>> buffers;
+  for (const int value : {1000, 2000, 3000, 4000}) {
+    buffers.push_back(std::make_unique<TestBuffer>(
+        constant_frames(8192, static_cast<std::int16_t>(value), static_cast<std::int16_t>(value))));
+    ASSERT_EQ(play(service, handle, *buffers.back()), kMmNoError);
+  }
+  ASSERT_TRUE(events.wait_count(kMmWomDone, 1, 3000ms));
+  ASSERT_EQ(service.reset(handle), kMmNoError);
+  for (const auto& buffer : buffers) EXPECT_EQ(buffer->header.flags, kWhdrPrepared | kWhdrDone);
+  std::this_thread::sleep_for(300ms);
+  ASSERT_EQ(service.close(handle), kMmNoError);
+  const std::vector<std::int16_t> heard = recorder->stop();
+  // The first buffer was playing: all of it but what the drop took from the
+  // ring; of the third and fourth nothing.
+  EXPECT_GT(std::count(heard.begin(), heard.end(), 1000), 2 * (8192 - 4410));
+  for (const std::int16_t never : {std::int16_t{3000}, std::int16_t{4000}}) {
+    EXPECT_EQ(std::count(heard.begin(), heard.end(), never), 0) << never;
+  }
+  EXPECT_EQ(events.count(kMmWomDone), 4u);
+}
+
+TEST_F(AlsaPulseTest, LevelChangeWhilePlayingIsAShortRamp) {
+  WaveOutHandle handle = 0;
+  ASSERT_EQ(service.set_volume(0, kUnity), kMmNoError);
+  ASSERT_EQ(open_default(service, &handle), kMmNoError);
+  std::vector<std::unique_ptr<TestBuffer>> buffers;
+  for (int i = 0; i < 2; ++i) {
+    buffers.push_back(std::make_unique<TestBuffer>(constant_frames(4410, 8000, -8000)));
+  }
+  circulate(handle, buffers, 8, [&](std::size_t done) {
+    if (done == 3) service.set_volume(0, 32000 | (32000u << 16));
+  });
+  std::this_thread::sleep_for(200ms);
+  service.reset(handle);
+  service.close(handle);
+  const std::vector<std::int16_t> heard = recorder->stop();
+  std::size_t loud = 0;
+  std::size_t quiet = 0;
+  std::size_t between = 0;
+  std::int16_t last = 8000;
+  for (std::size_t frame = 0; frame < heard.size() / 2; ++frame) {
+    const std::int16_t left = heard[2 * frame];
+    if (left == 0) continue;  // before and after playing
+    EXPECT_EQ(heard[2 * frame + 1], -left) << frame;
+    EXPECT_LE(left, last) << "the level only falls, frame " << frame;
+    last = left;
+    loud += left == 8000;
+    quiet += left == 4000;
+    between += left != 8000 && left != 4000;
+  }
+  EXPECT_GT(loud, 3 * 4410u - 300);
+  EXPECT_GT(quiet, 3 * 4410u);
+  EXPECT_GE(between, 100u);  // a ramp, not a step
+  EXPECT_LE(between, 220u);  // of at most 5 ms
+}
+
+TEST_F(AlsaPulseTest, UnderrunIsRecoveredAndCounted) {
+  WaveOutHandle handle = 0;
+  ASSERT_EQ(open_default(service, &handle), kMmNoError);
+  TestBuffer first(constant_frames(4410, 100, 100));
+  TestBuffer second(constant_frames(4410, 200, 200));
+  ASSERT_EQ(play(service, handle, first), kMmNoError);
+  ASSERT_TRUE(events.wait_count(kMmWomDone, 1, 3000ms));
+  const std::uint64_t before = service.recovery_count();
+  std::this_thread::sleep_for(400ms);  // the ring runs dry
+  ASSERT_EQ(play(service, handle, second), kMmNoError);
+  ASSERT_TRUE(events.wait_count(kMmWomDone, 2, 3000ms));
+  EXPECT_GT(service.recovery_count(), before);
+  EXPECT_FALSE(service.device_lost());
+  std::this_thread::sleep_for(300ms);
+  ASSERT_EQ(service.close(handle), kMmNoError);
+  EXPECT_NE(find_samples(recorder->stop(), constant_frames(4410, 200, 200)), std::string::npos);
+}
+
+// The server drops our stream (as when it quits): buffers stop coming back,
+// the writer waits without using the processor, reset and close still work.
+TEST_F(AlsaPulseTest, LostStreamStopsQuietly) {
+  WaveOutHandle handle = 0;
+  ASSERT_EQ(open_default(service, &handle), kMmNoError);
+  std::vector<std::unique_ptr<TestBuffer>> buffers;
+  for (int i = 0; i < 2; ++i) {
+    buffers.push_back(std::make_unique<TestBuffer>(constant_frames(4410, 300, 300)));
+  }
+  circulate(handle, buffers, 2, {});
+  for (auto& buffer : buffers) ASSERT_EQ(service.write(handle, &buffer->header), kMmNoError);
+  // Without its sink the server has nowhere to move the stream and ends it.
+  const SinkModule sink = unload_sink_module();
+  ASSERT_FALSE(sink.index.empty()) << "no null sink module";
+  const SinkRestorer restorer{sink};
+  for (int tries = 0; tries < 60 && !service.device_lost(); ++tries) {
+    std::this_thread::sleep_for(50ms);
+  }
+  ASSERT_TRUE(service.device_lost());
+  const std::size_t done = events.count(kMmWomDone);
+  const double cpu_before = process_cpu_seconds();
+  std::this_thread::sleep_for(1000ms);
+  EXPECT_LT(process_cpu_seconds() - cpu_before, 0.2);  // waiting, not spinning
+  EXPECT_EQ(events.count(kMmWomDone), done);
+  EXPECT_EQ(service.reset(handle), kMmNoError);
+  EXPECT_EQ(service.close(handle), kMmNoError);
+  EXPECT_EQ(events.events().back().message, kMmWomClose);
+}
+
+TEST_F(AlsaPulseTest, ProbeFindsTheServersRangeAlsoWhileOurStreamPlays) {
+  WaveOutHandle handle = 0;
+  ASSERT_EQ(open_default(service, &handle), kMmNoError);
+  TestBuffer buffer(constant_frames(8192, 0, 0));
+  ASSERT_EQ(play(service, handle, buffer), kMmNoError);
+  const std::string report = device_report_text(service);
+  EXPECT_NE(report.find("\nDevice id=0\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("Product name = default\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("Max playback rate =384000 : This device is compatible with tq_daro\n"),
+            std::string::npos)
+      << report;
+  WaveFormat absurd{};
+  absurd.samples_per_sec = 999900;
+  absurd.avg_bytes_per_sec = 999900 * 4;
+  EXPECT_EQ(service.query_format(0, absurd), kWaveBadFormat);
+  EXPECT_EQ(service.query_format(0, WaveFormat{}), kMmNoError);
+  ASSERT_EQ(service.reset(handle), kMmNoError);
+  ASSERT_EQ(service.close(handle), kMmNoError);
+}
+
+}  // namespace
+}  // namespace tq::testing
