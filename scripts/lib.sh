@@ -31,4 +31,13 @@ tq_apt_install() {
 # What every build needs.
 TQ_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libsndfile1-dev)
 # What the unit tests, sanitizers, fuzzer and benchmarks need.
-TQ_TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev)
+TQ_TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev locales)
+
+# Makes a locale with a decimal comma available, so the tests can show that
+# numbers in the boxes do not depend on the user's locale.
+tq_ensure_comma_locale() {
+  locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' && return 0
+  tq_as_root sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | tq_as_root tee -a /etc/locale.gen >/dev/null
+  tq_as_root locale-gen >/dev/null
+}

@@ -37,6 +37,7 @@ fuzz() {
 }
 
 tq_apt_install "${TQ_BUILD_PACKAGES[@]}" "${TQ_TEST_PACKAGES[@]}" || exit 1
+tq_ensure_comma_locale || echo "warning: no locale with a decimal comma could be made"
 
 step "unit tests (release build)" build_and_test dev
 step "unit tests (ASan + UBSan)" build_and_test asan
