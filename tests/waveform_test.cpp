@@ -130,15 +130,17 @@ TEST_F(Waveform, TableFollowsTheFormulaAndItsNegation) {
   EXPECT_EQ(*std::max_element(table->entries.begin(), table->entries.begin() + 32768), 24999);
 }
 
-// Every waveform against the reference, in mixed pairs (including codes
-// outside 1..7), over several blocks, with the waveforms switched between
-// blocks so phases and filters carry across changes.
+// Every waveform against the reference, in mixed pairs, over several blocks,
+// with the waveforms switched between blocks so phases and filters carry
+// across changes. Each run starts from seed 1, so noise must repeat; codes
+// outside 1..7 must leave their slots and phase alone; frequency 0 must hold
+// the phase while noise goes on.
 TEST_F(Waveform, MatchesReferenceSampleForSample) {
   const double frequencies[] = {1.0,     0.0,    1000.0, 22050.0, 22051.0,     44100.0,
                                 19999.9, -440.0, 1e12,   1e30,    std::nan("")};
-  const int codes[] = {1, 2, 3, 4, 5, 6, 7, 0, 8};
+  const int codes[] = {1, 2, 3, 4, 5, 6, 7, 0, 8, -1};
   for (const double frequency : frequencies) {
-    for (int pair = 0; pair < 9; ++pair) {
+    for (int pair = 0; pair < 10; ++pair) {
       Reference ref;
       Channels expected_channels{};
       tq::seed_random(random, 1);
@@ -146,7 +148,7 @@ TEST_F(Waveform, MatchesReferenceSampleForSample) {
       Block expected{};
       block = {};
       for (int step = 0; step < 3; ++step) {
-        set(codes[(pair + step) % 9], codes[(pair + 2 * step + 1) % 9], frequency);
+        set(codes[(pair + step) % 10], codes[(pair + 3 * step + 1) % 10], frequency);
         channels[1].frequency = frequency * 0.75;
         for (std::size_t c = 0; c < 2; ++c) {
           expected_channels[c].waveform = channels[c].waveform;
@@ -202,17 +204,6 @@ TEST_F(Waveform, PulseOncePerPeriodAtOneHertz) {
   EXPECT_EQ(pulses, (std::vector<std::size_t>{44100, 88200}));
 }
 
-TEST_F(Waveform, FrequencyZeroHoldsThePhaseAndNoiseContinues) {
-  set(tq::kSine, tq::kWhiteNoise, 0.0);
-  channels[0].phase = 0x12345678u;
-  render();
-  const Block first = block;
-  render();
-  EXPECT_EQ(channels[0].phase, 0x12345678u);
-  for (std::size_t n = 0; n < tq::kBlockFrames; ++n) ASSERT_EQ(block[2 * n], first[0]);
-  EXPECT_NE(block, first);  // the white channel drew new values
-}
-
 TEST_F(Waveform, SameSettingsStayInPhase) {
   for (const int code : {1, 3, 4, 5, 6}) {
     channels = {};
@@ -221,31 +212,6 @@ TEST_F(Waveform, SameSettingsStayInPhase) {
       render();
       for (std::size_t n = 0; n < tq::kBlockFrames; ++n) ASSERT_EQ(block[2 * n], block[2 * n + 1]);
     }
-  }
-}
-
-TEST_F(Waveform, NoiseRepeatsAfterReseeding) {
-  set(tq::kWhiteNoise, tq::kPinkNoise, 1000.0);
-  render();
-  const Block first = block;
-  channels = {};
-  set(tq::kWhiteNoise, tq::kPinkNoise, 1000.0);
-  tq::seed_random(random, 1);
-  render();
-  EXPECT_EQ(block, first);
-}
-
-TEST_F(Waveform, CodesOutsideRangeLeaveSamplesAndPhase) {
-  for (const int code : {0, 8, -1}) {
-    for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::int16_t>(i * 7);
-    const Block before = block;
-    channels = {};
-    set(code, code, 440.0);
-    channels[0].phase = 99;
-    render();
-    EXPECT_EQ(block, before) << code;
-    EXPECT_EQ(channels[0].phase, 99u);
-    EXPECT_EQ(channels[1].phase, 0u);
   }
 }
 
