@@ -8,7 +8,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 render="${1:-$root/build/release/tools/tonquill-render}"
 seconds="${2:-3600}"
 [ -x "$render" ] || { echo "no renderer at $render (build the release preset first)" >&2; exit 1; }
-command -v sox >/dev/null || { echo "sox is not installed" >&2; exit 1; }
+source "$root/scripts/lib.sh"
+tq_apt_install sox
 
 # Wall-clock seconds of one command, its output thrown away.
 elapsed() {
