@@ -1,0 +1,28 @@
+// The program's entry: set-up in its fixed order, then the message loop
+// that drives everything, user input and sound-device events alike.
+
+#include <windows.h>
+
+#include "app/lifetime.h"
+#include "platform/win32/main_window.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous_instance, LPSTR /*command_line*/,
+                   int show_state) {
+  tq::Application application;
+  if (previous_instance == nullptr) tq::register_main_window_class(instance);
+  const HMENU menu = tq::build_main_menu();
+  const HWND window = tq::create_main_window(instance, menu, application);
+  // Without its window the program could never be closed: end it at once.
+  if (window == nullptr) return 1;
+  ShowWindow(window, show_state);
+  UpdateWindow(window);
+  tq::start_generator(application.generator, reinterpret_cast<tq::NotifyTarget>(window));
+
+  MSG message{};
+  // GetMessage returns -1 on failure: that ends the loop too.
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return static_cast<int>(message.wParam);
+}

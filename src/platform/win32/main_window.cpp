@@ -1,0 +1,201 @@
+#include "platform/win32/main_window.h"
+
+#include <cstddef>
+#include <cstdint>
+
+#include "app/lifetime.h"
+#include "panel/layout.h"
+#include "panel/routing.h"
+
+namespace tq {
+
+namespace {
+
+constexpr const char* kIconName = "IDI_ICON1";
+constexpr DWORD kVisibleChild = WS_CHILD | WS_VISIBLE;
+// One row high, multi-line, no vertical auto-scroll: Enter cannot add a
+// line, so the box reports EN_MAXTEXT, which the panel takes as "entered".
+constexpr DWORD kEditStyle = kVisibleChild | WS_BORDER | ES_MULTILINE | ES_AUTOHSCROLL;
+constexpr DWORD kScrollBarStyle = kVisibleChild | WS_TABSTOP | SBS_HORZ;
+constexpr DWORD kRadioStyle = kVisibleChild | BS_AUTORADIOBUTTON;
+
+Application* application_of(HWND window) {
+  return reinterpret_cast<Application*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+const char* class_of(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::edit:
+      return "EDIT";
+    case ControlKind::scroll_bar:
+      return "scrollbar";
+    case ControlKind::radio:
+      return "button";
+    case ControlKind::background:
+    case ControlKind::label:
+      break;
+  }
+  return "static";
+}
+
+DWORD style_of(const ControlSpec& spec) {
+  switch (spec.kind) {
+    case ControlKind::edit:
+      return kEditStyle;
+    case ControlKind::scroll_bar:
+      return kScrollBarStyle;
+    case ControlKind::radio:
+      return kRadioStyle | (spec.group_start ? WS_GROUP : 0);
+    case ControlKind::background:
+    case ControlKind::label:
+      break;
+  }
+  return kVisibleChild;
+}
+
+HWND create_control(HWND parent, const ControlSpec& spec) {
+  const HMENU id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id));
+  return CreateWindowExA(0, class_of(spec.kind), spec.text, style_of(spec), spec.x, spec.y,
+                         spec.width, spec.height, parent, id, nullptr, nullptr);
+}
+
+// Keeps the handles the panel addresses again: the boxes and the bars.
+void build_panel(HWND parent, Win32PanelWindow& panel) {
+  for (const ControlSpec& spec : panel_controls()) {
+    const HWND control = create_control(parent, spec);
+    const auto slot = static_cast<std::size_t>(spec.slot);
+    if (spec.kind == ControlKind::edit) {
+      panel.boxes[slot] = control;
+    } else if (spec.kind == ControlKind::scroll_bar) {
+      SetScrollRange(control, SB_CTL, kScrollRangeMin, kScrollRangeMax, FALSE);
+      panel.bars[slot] = control;
+    } else if (spec.kind == ControlKind::radio && spec.checked) {
+      SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0);
+    }
+  }
+}
+
+LRESULT on_create(HWND window, const CREATESTRUCTA& create) {
+  auto* application = static_cast<Application*>(create.lpCreateParams);
+  SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(application));
+  application->window.main_window = window;
+  build_panel(window, application->window);
+  initialize_panel(application->generator);
+  return 0;
+}
+
+// Lays out the scroll bars for the client width; draws nothing itself.
+LRESULT on_paint(HWND window, const Win32PanelWindow& panel) {
+  PAINTSTRUCT paint{};
+  BeginPaint(window, &paint);
+  RECT client{};
+  GetClientRect(window, &client);
+  const std::array<Rect, 3> rects = scroll_bar_rects(client.right - client.left);
+  for (std::size_t bar = 0; bar < rects.size(); ++bar) {
+    const Rect& rect = rects[bar];
+    MoveWindow(panel.bars[bar], rect.x, rect.y, rect.width, rect.height, TRUE);
+  }
+  EndPaint(window, &paint);
+  return 0;
+}
+
+ScrollSource scroll_source(const Win32PanelWindow& panel, HWND bar) {
+  if (bar == nullptr) return ScrollSource::none;
+  if (bar == panel.bars[static_cast<std::size_t>(Bar::frequency)]) return ScrollSource::frequency;
+  if (bar == panel.bars[static_cast<std::size_t>(Bar::left_level)]) return ScrollSource::left_level;
+  if (bar == panel.bars[static_cast<std::size_t>(Bar::right_level)]) {
+    return ScrollSource::right_level;
+  }
+  return ScrollSource::none;
+}
+
+LRESULT on_horizontal_scroll(Application& application, WPARAM wparam, LPARAM lparam) {
+  const ScrollSource source = scroll_source(application.window, reinterpret_cast<HWND>(lparam));
+  route_horizontal_scroll(application.generator, source, LOWORD(wparam), HIWORD(wparam));
+  return 0;
+}
+
+LRESULT on_device_message(Application& application, UINT message, LPARAM lparam) {
+  WaveHeader* header = nullptr;
+  if (message == MM_WOM_DONE) {
+    header = application.wave_out.header_for_done(static_cast<std::uintptr_t>(lparam));
+  }
+  route_device_message(application.generator, message, header);
+  return 0;
+}
+
+LRESULT on_destroy(Application& application) {
+  on_main_window_destroyed(application.generator);
+  PostQuitMessage(0);
+  return 0;
+}
+
+// The messages that need the application, once WM_CREATE has stored it.
+LRESULT dispatch(Application& application, HWND window, UINT message, WPARAM wparam,
+                 LPARAM lparam) {
+  switch (message) {
+    case WM_PAINT:
+      return on_paint(window, application.window);
+    case WM_COMMAND:
+      if (route_command(application.generator, LOWORD(wparam), HIWORD(wparam)) ==
+          CommandResult::handled) {
+        return 0;
+      }
+      break;
+    case WM_HSCROLL:
+      return on_horizontal_scroll(application, wparam, lparam);
+    case MM_WOM_OPEN:
+    case MM_WOM_CLOSE:
+    case MM_WOM_DONE:
+      return on_device_message(application, message, lparam);
+    case WM_DESTROY:
+      return on_destroy(application);
+    default:
+      break;
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+}  // namespace
+
+LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_CREATE) {
+    return on_create(window, *reinterpret_cast<const CREATESTRUCTA*>(lparam));
+  }
+  Application* application = application_of(window);
+  if (application == nullptr) return DefWindowProcA(window, message, wparam, lparam);
+  return dispatch(*application, window, message, wparam, lparam);
+}
+
+void register_main_window_class(HINSTANCE instance) {
+  WNDCLASSEXA window_class{};
+  window_class.cbSize = sizeof(window_class);
+  window_class.style = CS_HREDRAW | CS_VREDRAW;
+  window_class.lpfnWndProc = main_window_proc;
+  window_class.hInstance = instance;
+  window_class.hIcon = LoadIconA(instance, kIconName);
+  window_class.hIconSm =
+      static_cast<HICON>(LoadImageA(instance, kIconName, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                    GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+  window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  window_class.lpszClassName = kWindowClassName;
+  RegisterClassExA(&window_class);
+}
+
+HMENU build_main_menu() {
+  const HMENU file_menu = CreatePopupMenu();
+  for (const MenuItemSpec& item : file_menu_items()) {
+    AppendMenuA(file_menu, MF_STRING, static_cast<UINT_PTR>(item.id), item.text);
+  }
+  const HMENU menu_bar = CreateMenu();
+  AppendMenuA(menu_bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file_menu), kFileMenuTitle);
+  return menu_bar;
+}
+
+HWND create_main_window(HINSTANCE instance, HMENU menu, Application& application) {
+  return CreateWindowExA(0, kWindowClassName, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                         CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr, menu, instance,
+                         &application);
+}
+
+}  // namespace tq

@@ -1,0 +1,52 @@
+#include "platform/win32/win32_panel_window.h"
+
+#include <shellapi.h>
+
+#include <cstddef>
+
+namespace tq {
+
+namespace {
+
+template <typename Slot>
+std::size_t index(Slot slot) {
+  return static_cast<std::size_t>(slot);
+}
+
+}  // namespace
+
+void Win32PanelWindow::set_box_text(Box box, const std::string& text) {
+  SetWindowTextA(boxes[index(box)], text.c_str());
+}
+
+std::string Win32PanelWindow::box_text(Box box) {
+  char text[kBoxTextCapacity] = {};
+  GetWindowTextA(boxes[index(box)], text, kBoxTextCapacity);
+  return text;
+}
+
+void Win32PanelWindow::set_bar_position(Bar bar, int position) {
+  SetScrollPos(bars[index(bar)], SB_CTL, position, TRUE);
+}
+
+void Win32PanelWindow::focus_main_window() {
+  SetFocus(main_window);
+}
+
+void Win32PanelWindow::request_close() {
+  SendMessageA(main_window, WM_CLOSE, 0, 0);
+}
+
+void Win32PanelWindow::show_message_box(const std::string& title, const std::string& text) {
+  MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_OK);
+}
+
+void Win32PanelWindow::open_web_address(const std::string& address) {
+  ShellExecuteA(nullptr, "open", address.c_str(), "", "c:\\", SW_SHOWNORMAL);
+}
+
+std::uint32_t Win32PanelWindow::tick_count() {
+  return GetTickCount();
+}
+
+}  // namespace tq

@@ -1,0 +1,31 @@
+#pragma once
+// The panel's window services over the Win32 controls of the main window.
+
+#include <windows.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "panel/panel_window.h"
+
+namespace tq {
+
+class Win32PanelWindow : public PanelWindow {
+ public:
+  void set_box_text(Box box, const std::string& text) override;
+  std::string box_text(Box box) override;
+  void set_bar_position(Bar bar, int position) override;
+  void focus_main_window() override;
+  void request_close() override;
+  void show_message_box(const std::string& title, const std::string& text) override;
+  void open_web_address(const std::string& address) override;
+  std::uint32_t tick_count() override;
+
+  // Filled in while the main window builds its panel.
+  HWND main_window = nullptr;
+  std::array<HWND, 3> boxes{};  // indexed by Box
+  std::array<HWND, 3> bars{};   // indexed by Bar
+};
+
+}  // namespace tq
