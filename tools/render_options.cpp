@@ -110,7 +110,7 @@ std::string apply_output(Parse& parse, std::string_view path) {
   return {};
 }
 
-const std::array<OptionSpec, 11> kOptions{{
+const std::array<OptionSpec, 12> kOptions{{
     {"--left", "WAVE", "left waveform: sine, triangle, square, sawtooth, pulse, white, pink",
      [](Parse& p, std::string_view v) { return parse_waveform(v, p.options.left); }},
     {"--right", "WAVE", "right waveform (default sine, as for --left)",
@@ -142,6 +142,11 @@ const std::array<OptionSpec, 11> kOptions{{
        p.options.version = true;
        return std::string();
      }},
+    {"--devices", "", "print the sound device report (builds with ALSA)",
+     [](Parse& p, std::string_view) {
+       p.options.devices = true;
+       return std::string();
+     }},
 }};
 
 const OptionSpec* find_option(std::string_view name) {
@@ -153,7 +158,7 @@ const OptionSpec* find_option(std::string_view name) {
 
 // Checks that need the whole command line.
 std::string check_complete(const Parse& parse) {
-  if (parse.options.help || parse.options.version) return {};
+  if (parse.options.help || parse.options.version || parse.options.devices) return {};
   if (parse.seen_blocks && parse.seen_seconds) return "--blocks, --seconds: give only one of them";
   if (parse.options.output.empty())
     return "-o: no output given (a file name, or - for raw samples)";

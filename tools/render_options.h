@@ -28,6 +28,7 @@ struct RenderOptions {
   std::string output;       // "-" is standard output
   bool help = false;
   bool version = false;
+  bool devices = false;  // list the sound output devices instead of rendering
 };
 
 struct ParseResult {

@@ -10,6 +10,11 @@
 #include "render_signal.h"
 #include "sound_file.h"
 
+#ifdef TQ_RENDER_DEVICES
+#include "info/device_report.h"
+#include "platform/alsa/alsa_wave_out.h"
+#endif
+
 namespace {
 
 constexpr int kBadArguments = 2;
@@ -17,6 +22,17 @@ constexpr int kBadArguments = 2;
 int fail(const std::string& message) {
   std::fprintf(stderr, "tonquill-render: %s\n", message.c_str());
   return kBadArguments;
+}
+
+// The sound device report of the desktop program, on standard output.
+int print_devices() {
+#ifdef TQ_RENDER_DEVICES
+  tq::AlsaWaveOut wave_out([](tq::NotifyTarget, std::uint32_t, tq::WaveHeader*) {});
+  std::fputs(tq::device_report_text(wave_out).c_str(), stdout);
+  return 0;
+#else
+  return fail("--devices: this build has no sound device service");
+#endif
 }
 
 }  // namespace
@@ -34,6 +50,7 @@ int main(int argc, char** argv) {
     std::puts("tonquill-render " TQ_VERSION);
     return 0;
   }
+  if (options.devices) return print_devices();
 
   tq::render::SoundOutput output;
   std::string error;

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -48,6 +49,17 @@ inline void replace_file(const std::filesystem::path& path, const std::string& t
   const std::filesystem::path fresh = path.string() + ".new";
   std::ofstream(fresh) << text;
   std::filesystem::rename(fresh, path);
+}
+
+// Runs a shell command and returns its standard output.
+inline std::string command_output(const std::string& command) {
+  std::string text;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return text;
+  char chunk[256];
+  while (std::fgets(chunk, sizeof chunk, pipe) != nullptr) text += chunk;
+  pclose(pipe);
+  return text;
 }
 
 inline std::vector<char> read_bytes(const std::filesystem::path& path) {

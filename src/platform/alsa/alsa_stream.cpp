@@ -1,17 +1,28 @@
 #include "platform/alsa/alsa_stream.h"
 
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 
 namespace tq {
 
 namespace {
 
 constexpr int kPollTimeoutMs = 500;
+// Writes in a row that ALSA refused although it had signalled room; past
+// this the writer pauses between tries, so that a confused device can never
+// make it spin.
+constexpr int kRefusalsBeforePause = 16;
+constexpr auto kRefusalPause = std::chrono::milliseconds(2);
+// A low real-time priority: above every ordinary program, below the
+// system's own real-time work.
+constexpr int kWriterPriority = 10;
 
 // What the writer does next.
 struct WriterStep {
@@ -93,13 +104,16 @@ bool wait_until_writable(AlsaStream& stream) {
 // underruns and suspends; *written counts what ALSA took.
 WriteOutcome write_frames(AlsaStream& stream, std::size_t frames, std::size_t* written) {
   *written = 0;
+  int refusals = 0;
   while (*written < frames) {
     if (interrupt_requested(stream)) return WriteOutcome::interrupted;
     const unsigned char* data = stream.scratch.data() + *written * stream.frame_bytes;
     const snd_pcm_sframes_t result = snd_pcm_writei(stream.pcm, data, frames - *written);
     if (result >= 0) {
       *written += static_cast<std::size_t>(result);
+      refusals = 0;
     } else if (result == -EAGAIN || result == -EINTR) {
+      if (++refusals > kRefusalsBeforePause) std::this_thread::sleep_for(kRefusalPause);
       if (!wait_until_writable(stream)) return WriteOutcome::lost;
     } else if (result == -EPIPE || result == -ESTRPIPE) {
       if (snd_pcm_recover(stream.pcm, static_cast<int>(result), 1) < 0) return WriteOutcome::lost;
@@ -166,7 +180,18 @@ void reset_on_writer(AlsaStream& stream) {
   for (WaveHeader* header : returned) deliver(stream, kMmWomDone, header);
 }
 
+// The writer has the one deadline of the program: ALSA's ring holds only a
+// few tens of milliseconds. Where the system allows it (root, a real-time
+// limit for the user) it runs ahead of ordinary work; elsewhere it keeps
+// the normal priority.
+void raise_writer_priority() {
+  sched_param param{};
+  param.sched_priority = kWriterPriority;
+  pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+}
+
 void run_writer(AlsaStream& stream) {
+  raise_writer_priority();
   deliver(stream, kMmWomOpen, nullptr);
   for (;;) {
     const WriterStep step = next_step(stream);
