@@ -29,7 +29,8 @@ tq_apt_install() {
 }
 
 # What every build needs.
-TQ_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libsndfile1-dev)
+TQ_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libsndfile1-dev qt6-base-dev
+  libasound2-dev)
 # What the unit tests, sanitizers, fuzzer and benchmarks need.
 TQ_TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev locales)
 
