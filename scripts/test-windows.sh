@@ -11,12 +11,13 @@ source "$(dirname "$0")/lib.sh"
 cd "$TQ_ROOT"
 
 TQ_WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb
-  xdotool python3-numpy)
+  xdotool python3-numpy imagemagick)
 BUILD_DIR=build/mingw
 APP_EXE="$BUILD_DIR/src/platform/win32/tonquill.exe"
 PROBE_EXE="$BUILD_DIR/tests/windows/tq_probe.exe"
 MAIN_TITLE="Varnholt Tonquill"
 BOX_TITLE="Message Zavadudor Eduzuvovo"
+NOTICE_TITLE="Message from Varnholt Tonquill"
 FREQUENCY_BOX_ID=50
 LEFT_LEVEL_BOX_ID=51
 CAPTURE_FRAMES=131072  # about 3 s of sound, all after the last entry
@@ -122,6 +123,13 @@ enter_in_box() {
     xdotool key Return
 }
 
+# The icon sits in the top left corner of the frame Wine draws.
+title_bar_shows_icon() {
+  local X Y WIDTH HEIGHT SCREEN WINDOW
+  eval "$(xdotool search --name "^$MAIN_TITLE\$" getwindowgeometry --shell | head -n 6)"
+  import -window root -crop "24x24+$X+$Y" -depth 8 rgb:- | /usr/bin/python3 tests/windows/title_icon.py
+}
+
 tone_on_the_left() {
   local after_entry
   after_entry="$(file_size "$CAPTURE")"
@@ -158,10 +166,30 @@ alt_f4_ends_with_status_0() {
   [ "$status" -eq 0 ]
 }
 
+# Without .asoundrc ALSA has no default device, so Wine has no wave device.
+without_sound_device() {
+  mkdir -p "$WORK/home-without-sound"
+  HOME="$WORK/home-without-sound" wine "$APP_EXE" >"$WORK/tonquill-without-sound.log" 2>&1 &
+  APP_PID=$!
+  check "no sound device: the window opens and a notice box tells why" \
+    wait_until 60 window_exists "$NOTICE_TITLE" && window_exists "$MAIN_TITLE" >/dev/null || return
+  timeout 20 wine "$PROBE_EXE" starts-with "$NOTICE_TITLE" ""
+  xdotool key Return
+  sleep 1
+  check "no sound device: the notice is shown once" window_gone "$NOTICE_TITLE"
+  check "no sound device: Alt+F4 ends the program with status 0 within 2 s" alt_f4_ends_with_status_0
+}
+
 end_to_end() {
   wine "$APP_EXE" >"$WORK/tonquill.log" 2>&1 &
   APP_PID=$!
   check "the window \"$MAIN_TITLE\" appears" wait_until 60 window_exists "$MAIN_TITLE" || return
+  check "the title bar shows the program's icon" title_bar_shows_icon
+  # TQ_WINDOWS_SCREENSHOT=file.png keeps a picture of the display (ImageMagick).
+  if [ -n "${TQ_WINDOWS_SCREENSHOT:-}" ]; then
+    sleep 1
+    import -window root "$TQ_WINDOWS_SCREENSHOT"
+  fi
   check "1000 + Enter in the frequency box" enter_in_box "$FREQUENCY_BOX_ID" 1000
   sleep 0.5
   check "0 + Enter in the left level box" enter_in_box "$LEFT_LEVEL_BOX_ID" 0
@@ -190,8 +218,15 @@ pass "Wine prefix and virtual display"
 tq_log "unit tests under Wine"
 check "unit tests under Wine" ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 300
 
+tq_log "icon groups"
+check "tonquill.exe carries the icon groups IDI_ICON1 and IDR_MAINFRAME" \
+  timeout 20 wine "$PROBE_EXE" icon-groups "$APP_EXE" IDI_ICON1 IDR_MAINFRAME
+
 tq_log "end to end under Wine"
 end_to_end
+
+tq_log "end to end under Wine, without a sound device"
+without_sound_device
 
 tq_log "Windows leg"
 echo "$failures check(s) failed"

@@ -1,13 +1,14 @@
-// tq_probe.exe: looks at another program's windows for the end-to-end test,
-// which drives them with xdotool.
+// tq_probe.exe: looks at another program and its windows for the end-to-end
+// test, which drives them with xdotool.
 //
-//   tq_probe center TITLE ID       prints the screen position "x y" of the
-//                                  middle of control ID of window TITLE
-//   tq_probe starts-with TITLE TEXT  prints the texts of window TITLE's
-//                                  controls; exit status 0 when one of them
-//                                  starts with TEXT
+//   tq_probe center TITLE ID          prints the screen position "x y" of
+//                                     the middle of control ID of window TITLE
+//   tq_probe starts-with TITLE TEXT   prints the texts of window TITLE's
+//                                     controls; 0 when one starts with TEXT
+//   tq_probe icon-groups FILE NAME... 0 when program FILE holds every named
+//                                     icon group
 //
-// Exit status 2 when the window or the control is not there.
+// Exit status 1 when a check fails, 2 when a window or control is missing.
 
 #include <windows.h>
 
@@ -35,35 +36,51 @@ BOOL CALLBACK check_child(HWND child, LPARAM context) {
   return TRUE;
 }
 
-int print_center(HWND window, int id) {
-  const HWND control = GetDlgItem(window, id);
+HWND find_window(const char* title) {
+  const HWND window = FindWindowA(nullptr, title);
+  if (window == nullptr) std::fprintf(stderr, "tq_probe: no window titled \"%s\"\n", title);
+  return window;
+}
+
+int print_center(const char* title, int id) {
+  const HWND window = find_window(title);
+  const HWND control = window == nullptr ? nullptr : GetDlgItem(window, id);
   RECT rect{};
   if (control == nullptr || !GetWindowRect(control, &rect)) return 2;
   std::printf("%ld %ld\n", (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
   return 0;
 }
 
-int check_texts(HWND window, std::string_view prefix) {
+int check_texts(const char* title, std::string_view prefix) {
+  const HWND window = find_window(title);
+  if (window == nullptr) return 2;
   PrefixSearch search{prefix, false};
   EnumChildWindows(window, check_child, reinterpret_cast<LPARAM>(&search));
   return search.found ? 0 : 1;
 }
 
+int check_icon_groups(const char* file, char** names, int count) {
+  const HMODULE module = LoadLibraryExA(file, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (module == nullptr) return 2;
+  int missing = 0;
+  for (int i = 0; i < count; ++i) {
+    const bool found = FindResourceA(module, names[i], RT_GROUP_ICON) != nullptr;
+    std::printf("icon group %s: %s\n", names[i], found ? "present" : "missing");
+    if (!found) ++missing;
+  }
+  FreeLibrary(module);
+  return missing == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: tq_probe center TITLE ID | starts-with TITLE TEXT\n");
-    return 2;
-  }
-  const std::string_view command = argv[1];
-  const HWND window = FindWindowA(nullptr, argv[2]);
-  if (window == nullptr) {
-    std::fprintf(stderr, "tq_probe: no window titled \"%s\"\n", argv[2]);
-    return 2;
-  }
-  if (command == "center") return print_center(window, std::atoi(argv[3]));
-  if (command == "starts-with") return check_texts(window, argv[3]);
-  std::fprintf(stderr, "tq_probe: unknown command %s\n", argv[1]);
+  const std::string_view command = argc > 1 ? argv[1] : "";
+  if (command == "center" && argc == 4) return print_center(argv[2], std::atoi(argv[3]));
+  if (command == "starts-with" && argc == 4) return check_texts(argv[2], argv[3]);
+  if (command == "icon-groups" && argc >= 4) return check_icon_groups(argv[2], argv + 3, argc - 3);
+  std::fprintf(
+      stderr,
+      "usage: tq_probe center TITLE ID | starts-with TITLE TEXT | icon-groups FILE NAME...\n");
   return 2;
 }
