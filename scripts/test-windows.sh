@@ -8,7 +8,7 @@
 # end, also on failure.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-cd "$TQ_ROOT"
+cd "$TQ_ROOT" || exit 1
 
 TQ_WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb
   xdotool python3-numpy imagemagick)
@@ -103,7 +103,8 @@ EOF
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
   XVFB_PID=$!
   wait_until 10 test -s "$WORK/display" || return 1
-  export DISPLAY=":$(head -n1 "$WORK/display")"
+  DISPLAY=":$(head -n1 "$WORK/display")"
+  export DISPLAY
   wineserver -p -f >"$WORK/wineserver.log" 2>&1 &
   WINESERVER_PID=$!
   timeout 180 wineboot -i >"$WORK/wineboot.log" 2>&1 || return 1
@@ -113,21 +114,24 @@ EOF
 
 # Clicks into the box with control id $1, replaces its text by $2, hits Enter.
 enter_in_box() {
-  local position
-  position="$(timeout 20 wine "$PROBE_EXE" center "$MAIN_TITLE" "$1")" || return 1
-  # shellcheck disable=SC2086
-  xdotool mousemove $position click 1 &&
+  local x y
+  read -r x y < <(timeout 20 wine "$PROBE_EXE" center "$MAIN_TITLE" "$1") || return 1
+  local erase=(End)
+  for _ in {1..12}; do erase+=(BackSpace); done
+  xdotool mousemove "$x" "$y" click 1 &&
     sleep 0.3 &&
-    xdotool key End $(printf 'BackSpace %.0s' {1..12}) &&
+    xdotool key "${erase[@]}" &&
     xdotool type "$2" &&
     xdotool key Return
 }
 
 # The icon sits in the top left corner of the frame Wine draws.
 title_bar_shows_icon() {
-  local X Y WIDTH HEIGHT SCREEN WINDOW
-  eval "$(xdotool search --name "^$MAIN_TITLE\$" getwindowgeometry --shell | head -n 6)"
-  import -window root -crop "24x24+$X+$Y" -depth 8 rgb:- | /usr/bin/python3 tests/windows/title_icon.py
+  local x y
+  read -r x y < <(xdotool search --name "^$MAIN_TITLE\$" getwindowgeometry --shell |
+    awk -F= '$1 == "X" { x = $2 } $1 == "Y" { y = $2 } END { print x, y }')
+  [ -n "$y" ] || return 1
+  import -window root -crop "24x24+$x+$y" -depth 8 rgb:- | /usr/bin/python3 tests/windows/title_icon.py
 }
 
 tone_on_the_left() {
