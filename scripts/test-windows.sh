@@ -30,10 +30,16 @@ fail() {
   echo "FAIL: $*"
   failures=$((failures + 1))
 }
+# Runs "$@" as the check named $1; returns its status.
 check() {
   local name="$1"
   shift
-  if "$@"; then pass "$name"; else fail "$name"; fi
+  if "$@"; then
+    pass "$name"
+    return 0
+  fi
+  fail "$name"
+  return 1
 }
 
 WORK=""
@@ -154,20 +160,25 @@ device_report_box() {
   wait_until 10 window_gone "$BOX_TITLE" && [ "$found" -eq 0 ]
 }
 
-alt_f4_ends_with_status_0() {
+# Presses the keys "$@" and expects the program to end within 2 s, status 0.
+ends_with_status_0() {
   local start status
   sleep 0.5
   start="$(date +%s%N)"
-  xdotool key alt+F4
+  xdotool key "$@"
   if ! wait_gone "$APP_PID" 2; then
-    echo "still running 2 s after Alt+F4"
+    echo "still running 2 s after $*"
     return 1
   fi
   wait "$APP_PID"
   status=$?
   APP_PID=""
-  echo "ended $((($(date +%s%N) - start) / 1000000)) ms after Alt+F4 with status $status"
+  echo "ended $((($(date +%s%N) - start) / 1000000)) ms after $* with status $status"
   [ "$status" -eq 0 ]
+}
+
+notice_and_window() {
+  wait_until 60 window_exists "$NOTICE_TITLE" && window_exists "$MAIN_TITLE" >/dev/null
 }
 
 # Without .asoundrc ALSA has no default device, so Wine has no wave device.
@@ -175,13 +186,13 @@ without_sound_device() {
   mkdir -p "$WORK/home-without-sound"
   HOME="$WORK/home-without-sound" wine "$APP_EXE" >"$WORK/tonquill-without-sound.log" 2>&1 &
   APP_PID=$!
-  check "no sound device: the window opens and a notice box tells why" \
-    wait_until 60 window_exists "$NOTICE_TITLE" && window_exists "$MAIN_TITLE" >/dev/null || return
+  check "no sound device: the window opens and a notice box tells why" notice_and_window || return
   timeout 20 wine "$PROBE_EXE" starts-with "$NOTICE_TITLE" ""
   xdotool key Return
   sleep 1
   check "no sound device: the notice is shown once" window_gone "$NOTICE_TITLE"
-  check "no sound device: Alt+F4 ends the program with status 0 within 2 s" alt_f4_ends_with_status_0
+  check "no sound device: File -> Exit! ends the program with status 0 within 2 s" \
+    ends_with_status_0 alt+f Up Return
 }
 
 end_to_end() {
@@ -200,7 +211,7 @@ end_to_end() {
   check "1000 Hz sine on the left, right channel silent" tone_on_the_left
   check "File -> List sound playback devices: \"Number of sound output devices is 1\"" \
     device_report_box
-  check "Alt+F4 ends the program with status 0 within 2 s" alt_f4_ends_with_status_0
+  check "Alt+F4 ends the program with status 0 within 2 s" ends_with_status_0 alt+F4
 }
 
 tq_apt_install "${TQ_WINDOWS_PACKAGES[@]}" || exit 1
