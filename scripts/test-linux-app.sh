@@ -42,7 +42,7 @@ trap clean_up EXIT
 # Starts tonquill_drive offscreen with the given ALSA configuration and waits
 # for it to be ready.
 start_driver() {
-  coproc DRIVER { env ALSA_CONFIG_PATH="$1" QT_QPA_PLATFORM=offscreen "$drive" 2>"$work/driver.log"; }
+  coproc DRIVER { exec env ALSA_CONFIG_PATH="$1" QT_QPA_PLATFORM=offscreen "$drive" 2>"$work/driver.log"; }
   driver_pid=$DRIVER_PID
   exec {driver_in}>&"${DRIVER[1]}" {driver_out}<&"${DRIVER[0]}"
   local line
