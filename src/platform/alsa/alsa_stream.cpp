@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <future>
 
 namespace tq {
 
@@ -109,10 +110,10 @@ WriteOutcome write_frames(AlsaStream& stream, std::size_t frames, std::size_t* w
     if (interrupt_requested(stream)) return WriteOutcome::interrupted;
     const unsigned char* data = stream.scratch.data() + *written * stream.frame_bytes;
     const snd_pcm_sframes_t result = snd_pcm_writei(stream.pcm, data, frames - *written);
-    if (result >= 0) {
+    if (result > 0) {
       *written += static_cast<std::size_t>(result);
       refusals = 0;
-    } else if (result == -EAGAIN || result == -EINTR) {
+    } else if (result == 0 || result == -EAGAIN || result == -EINTR) {
       if (++refusals > kRefusalsBeforePause) std::this_thread::sleep_for(kRefusalPause);
       if (!wait_until_writable(stream)) return WriteOutcome::lost;
     } else if (result == -EPIPE || result == -ESTRPIPE) {
@@ -190,25 +191,6 @@ void raise_writer_priority() {
   pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
 }
 
-void run_writer(AlsaStream& stream) {
-  raise_writer_priority();
-  deliver(stream, kMmWomOpen, nullptr);
-  for (;;) {
-    const WriterStep step = next_step(stream);
-    if (step.kind == WriterStep::stop) break;
-    if (step.kind == WriterStep::reset) {
-      reset_on_writer(stream);
-    } else {
-      play_step(stream, step);
-    }
-  }
-  snd_pcm_drop(stream.pcm);
-  deliver(stream, kMmWomClose, nullptr);
-  std::lock_guard lock(stream.mutex);
-  stream.writer_done = true;
-  stream.changed.notify_all();
-}
-
 snd_pcm_format_t alsa_format(const WaveFormat& format) {
   return format.bits_per_sample == 8 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE;
 }
@@ -262,6 +244,7 @@ int set_up_stream(AlsaStream& stream) {
   int error = set_hardware_params(stream);
   if (error >= 0) error = set_software_params(stream);
   if (error >= 0 && stream.period_frames == 0) error = -EINVAL;
+  if (error >= 0) stream.scratch.resize(stream.period_frames * stream.frame_bytes);
   return error;
 }
 
@@ -270,6 +253,32 @@ void release_resources(AlsaStream& stream) {
   stream.pcm = nullptr;
   if (stream.wake_fd >= 0) ::close(stream.wake_fd);
   stream.wake_fd = -1;
+}
+
+// Sets the stream up and plays it. The PCM is opened here, after the
+// priority is raised, so that threads an ALSA plugin starts for itself (the
+// PulseAudio plugin's main loop) share that priority. The set-up's result
+// goes to the opener through `ready` before anything is reported.
+void run_writer(AlsaStream& stream, std::promise<int>& ready) {
+  raise_writer_priority();
+  const int error = set_up_stream(stream);
+  ready.set_value(error);  // the opener's: not to be touched after this
+  if (error < 0) return;
+  deliver(stream, kMmWomOpen, nullptr);
+  for (;;) {
+    const WriterStep step = next_step(stream);
+    if (step.kind == WriterStep::stop) break;
+    if (step.kind == WriterStep::reset) {
+      reset_on_writer(stream);
+    } else {
+      play_step(stream, step);
+    }
+  }
+  snd_pcm_drop(stream.pcm);
+  deliver(stream, kMmWomClose, nullptr);
+  std::lock_guard lock(stream.mutex);
+  stream.writer_done = true;
+  stream.changed.notify_all();
 }
 
 }  // namespace
@@ -284,14 +293,21 @@ std::unique_ptr<AlsaStream> open_alsa_stream(const StreamSetup& setup, int* alsa
   stream->volume_word.store(setup.volume_word);
   stream->gain = settled_gain(setup.volume_word, setup.format.samples_per_sec);
   stream->wake_fd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  *alsa_error = stream->wake_fd < 0 ? -errno : set_up_stream(*stream);
+  if (stream->wake_fd < 0) {
+    *alsa_error = -errno;
+    *device_opened = false;
+    return nullptr;
+  }
+  std::promise<int> ready;
+  std::future<int> set_up = ready.get_future();
+  stream->writer = std::thread(run_writer, std::ref(*stream), std::ref(ready));
+  *alsa_error = set_up.get();
   *device_opened = stream->pcm != nullptr;
   if (*alsa_error < 0) {
+    stream->writer.join();
     release_resources(*stream);
     return nullptr;
   }
-  stream->scratch.resize(stream->period_frames * stream->frame_bytes);
-  stream->writer = std::thread(run_writer, std::ref(*stream));
   return stream;
 }
 
