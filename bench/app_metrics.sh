@@ -1,0 +1,145 @@
+#!/usr/bin/env bash
+# Measures the Linux program on a private PulseAudio null sink:
+#  - time from start to the window shown: the real `tonquill` on a private
+#    X server (Xvfb), from the launch until the window is mapped, 5 runs;
+#  - CPU use over SECONDS (default 60) while playing, and resident memory:
+#    the real `tonquill` as it starts (stream running, levels at start-up),
+#    and the same program run by tonquill_drive with 1000 Hz, a sine at
+#    -6 dB on the left and pink noise at -20 dB on the right;
+#  - change latency for frequency and level: tonquill_drive changes them
+#    through the widgets while the sink's monitor is recorded
+#    (bench/app_latency.py).
+# Everything started here is stopped by its PID at the end, also on failure.
+#
+# Usage: bench/app_metrics.sh [SECONDS]   (TQ_APP_BUILD_DIR: default build/dev)
+set -uo pipefail
+source "$(dirname "$0")/../scripts/lib.sh"
+source "$TQ_ROOT/scripts/pulse-env.sh"
+cd "$TQ_ROOT"
+
+seconds="${1:-60}"
+build="${TQ_APP_BUILD_DIR:-build/dev}"
+app="$build/src/platform/qt/tonquill"
+drive="$build/tests/qt/tonquill_drive"
+work="$(mktemp -d /tmp/tq-metrics.XXXXXX)"
+pids=()
+
+tq_apt_install "${TQ_BUILD_PACKAGES[@]}" googletest libgtest-dev libbenchmark-dev \
+  libasound2-plugins pulseaudio pulseaudio-utils python3-numpy xvfb xdotool || exit 1
+cmake --preset dev -B "$build" >/dev/null &&
+  cmake --build "$build" -j "$TQ_JOBS" --target tonquill tonquill_drive || exit 1
+
+stop_pid() {
+  kill "$1" 2>/dev/null
+  local waited=0
+  while kill -0 "$1" 2>/dev/null && [ "$waited" -lt 50 ]; do
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+  kill -9 "$1" 2>/dev/null
+  wait "$1" 2>/dev/null
+}
+clean_up() {
+  local pid
+  for pid in "${pids[@]}"; do stop_pid "$pid"; done
+  pids=()
+  tq_pulse_stop
+  rm -rf "$work"
+}
+
+tq_pulse_start || exit 1
+trap clean_up EXIT  # after tq_pulse_start, which sets its own
+export ALSA_CONFIG_PATH="$TQ_ALSA_PULSE_CONF"
+
+# CPU seconds (user + system, all threads) of a process.
+cpu_seconds() {
+  awk -v hz="$(getconf CLK_TCK)" '{ print ($14 + $15) / hz }' "/proc/$1/stat"
+}
+
+# CPU use of PID over the measuring time, then its resident memory.
+measure_playing() {
+  local name="$1" pid="$2" before after
+  sleep 2
+  before="$(cpu_seconds "$pid")"
+  sleep "$seconds"
+  after="$(cpu_seconds "$pid")"
+  awk -v a="$before" -v b="$after" -v s="$seconds" -v n="$name" \
+    'BEGIN { printf "%s: CPU %.2f %% of one core over %d s\n", n, (b - a) * 100 / s, s }'
+  awk -v n="$name" '/^VmRSS|^VmHWM/ { printf "%s: %s %.1f MB\n", n, $1, $2 / 1024 }' \
+    "/proc/$pid/status"
+}
+
+tq_log "start to window shown (Xvfb)"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+pids+=($!)
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")"
+for run in 1 2 3 4 5; do
+  start_ns="$(date +%s%N)"
+  QT_QPA_PLATFORM=xcb "$app" 2>/dev/null &
+  app_pid=$!
+  pids+=("$app_pid")
+  shown=""
+  for _ in $(seq 1000); do
+    if xdotool search --onlyvisible --name '^Varnholt Tonquill$' >/dev/null 2>&1; then
+      shown="$(date +%s%N)"
+      break
+    fi
+    sleep 0.005
+  done
+  if [ -z "$shown" ]; then
+    echo "run $run: the window did not appear within the time limit"
+  else
+    echo "run $run: $(((shown - start_ns) / 1000000)) ms"
+  fi
+  if [ "$run" -lt 5 ]; then stop_pid "$app_pid"; fi
+done
+
+tq_log "the real program as it starts, playing, for $seconds s"
+measure_playing "tonquill (start-up levels)" "$app_pid"
+stop_pid "$app_pid"
+
+tq_log "the program with a sine and pink noise set, for $seconds s"
+coproc DRIVER { exec env QT_QPA_PLATFORM=offscreen "$drive" 2>"$work/driver.log"; }
+pids+=("$DRIVER_PID")
+exec {to_driver}>&"${DRIVER[1]}" {from_driver}<&"${DRIVER[0]}"
+# Sends a command; prints the time the driver made the change.
+drive() {
+  local line
+  echo "$*" >&"$to_driver"
+  read -r -t 15 line <&"$from_driver" || return 1
+  [[ "$line" == ok* ]] || return 1
+  awk '{ print $3 }' <<<"$line"
+}
+read -r -t 15 _ <&"$from_driver" || exit 1
+drive frequency 1000 >/dev/null && drive level left -6 >/dev/null &&
+  drive wave right Pink >/dev/null && drive level right -20 >/dev/null || exit 1
+measure_playing "tonquill_drive (sine -6 dB, pink -20 dB)" "$DRIVER_PID"
+
+tq_log "change latency, measured at the sink's monitor"
+mkfifo "$work/monitor.fifo"
+/usr/bin/python3 bench/app_latency.py record "$work/monitor.raw" "$work/arrivals" \
+  <"$work/monitor.fifo" &
+recorder_pid=$!
+parec --latency-msec=20 --format=s16le --rate=44100 --channels=2 --raw -d "$TQ_PULSE_MONITOR" \
+  >"$work/monitor.fifo" &
+parec_pid=$!
+pids+=("$parec_pid" "$recorder_pid")
+sleep 1
+: >"$work/commands"
+for _ in 1 2 3 4 5; do
+  echo "$(drive frequency 2000) frequency 1000 2000" >>"$work/commands"
+  sleep 1.2
+  echo "$(drive frequency 1000) frequency 2000 1000" >>"$work/commands"
+  sleep 1.2
+  echo "$(drive level left -30) level -6 -30" >>"$work/commands"
+  sleep 0.6
+  echo "$(drive level left -6) level -30 -6" >>"$work/commands"
+  sleep 0.6
+done
+sleep 1
+stop_pid "$parec_pid"
+wait "$recorder_pid"
+/usr/bin/python3 bench/app_latency.py analyse "$work/monitor.raw" "$work/arrivals" \
+  "$work/commands"
+drive exit >/dev/null
