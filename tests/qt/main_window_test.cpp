@@ -394,9 +394,10 @@ class MainWindowTest : public QObject {
 
   void a_decimal_comma_locale_changes_nothing() {
     if (!qEnvironmentVariable("LC_ALL").startsWith("de_DE")) QSKIP("run with LC_ALL=de_DE.UTF-8");
-    // The run is only worth something if the locale really took.
+    // QApplication has set the C library's locale from the environment.
+    if (!QString(std::setlocale(LC_CTYPE, nullptr)).startsWith("de_DE"))
+      QSKIP("de_DE.UTF-8 is not installed (scripts/lib.sh: tq_ensure_comma_locale)");
     QCOMPARE(QLocale::system().decimalPoint(), QString(","));
-    QVERIFY(QString(std::setlocale(LC_CTYPE, nullptr)).startsWith("de_DE"));
     type(f_->box(kFreq), "1234.5");
     QCOMPARE(f_->generator.panel.frequency, 1234.5);
     QCOMPARE(f_->box(kFreq)->text(), QString("1234.5"));
