@@ -28,7 +28,7 @@ using DeviceEventSink =
 
 // ALSA's ring: small, so that what the program changes is soon heard.
 inline constexpr unsigned kRingMicroseconds = 40000;
-inline constexpr unsigned kPeriodMicroseconds = 10000;
+inline constexpr unsigned kPeriodMicroseconds = 20000;
 
 struct StreamSetup {
   std::string device_name;
