@@ -5,10 +5,9 @@
 #include <climits>
 #include <limits>
 #include <string>
+#include <tuple>
 
-#include "app/generator.h"
-#include "doubles/recording_wave_out.h"
-#include "doubles/recording_window.h"
+#include "doubles/recorded_generator.h"
 #include "panel/scroll_codes.h"
 
 namespace tq {
@@ -17,84 +16,80 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 
-struct Fixture {
-  testing::RecordingWaveOut wave_out;
-  testing::RecordingWindow window;
-  Generator generator{wave_out, window};
-};
-
 TEST(FrequencyScroll, CodesThumbsAndClamps) {
-  // clang-format off
-  const struct { double start; int code, thumb; double expected; } cases[] = {
-      {440, kSbThumbPosition, 0, 1}, {440, kSbThumbTrack, 255, 20000},
-      {440, kSbThumbTrack, 128, 144.19}, {440, kSbThumbTrack, 0x10000 + 128, 144.19},
-      {440, kSbThumbTrack, 0xFFFF, 20000}, {1, kSbLineRight, 0, 1.01}, {1000, kSbRight, 0, 1010},
-      {1000, kSbLeft, 0, 990}, {100, kSbPageRight, 0, 116}, {100, kSbPageLeft, 0, 84},
-      {1, kSbLineLeft, 0, 1}, {20000, kSbLineRight, 0, 20000}, {3.14159, kSbLineRight, 0, 3.173},
-      {1234.5, kSbEndScroll, 0, 1234.5}, {1234.5, 99, 0, 1234.5},
-      {50000, kSbEndScroll, 0, 20000}, {0.05, kSbLineRight, 0, 1}, {-3, kSbLineLeft, 0, 1}};
-  // clang-format on
-  for (const auto& c : cases) {
-    EXPECT_DOUBLE_EQ(scrolled_frequency(c.start, c.code, c.thumb), c.expected)
-        << c.start << " code " << c.code << " thumb " << c.thumb;
+  const std::tuple<double, int, int, double> cases[] = {
+      {440, kSbThumbPosition, 0, 1},
+      {440, kSbThumbTrack, 0x10000 + 128, 144.19},  // 16 bits of thumb, rounded
+      {1000, kSbRight, 0, 1010},
+      {1000, kSbLineLeft, 0, 990},
+      {1000, kSbLeft, 0, 990},
+      {100, kSbPageRight, 0, 116},
+      {100, kSbPageLeft, 0, 84},
+      {20000, kSbLineRight, 0, 20000},
+      {3.14159, kSbLineRight, 0, 3.173},
+      {1234.5, kSbEndScroll, 0, 1234.5},
+      {-3, kSbEndScroll, 0, 1},
+      {kNan, kSbEndScroll, 0, 1},
+  };
+  for (const auto& [start, code, thumb, expected] : cases) {
+    EXPECT_DOUBLE_EQ(scrolled_frequency(start, code, thumb), expected)
+        << start << " code " << code << " thumb " << thumb;
   }
-  Fixture f;
-  on_frequency_scroll(f.generator, kSbThumbTrack, 128);
-  EXPECT_EQ(f.window.calls,
-            (std::vector<std::string>{"set_bar_position 0 127", "set_box_text 0 144.19",
-                                      "focus_main_window"}));
-  EXPECT_EQ(f.generator.channels[0].frequency, 144.19);
-  EXPECT_EQ(f.generator.channels[1].frequency, 144.19);
+  testing::RecordedGenerator r;
+  on_frequency_scroll(r.generator, kSbThumbTrack, 128);
+  EXPECT_EQ(testing::joined(r.window.calls),
+            "set_bar_position 0 127, set_box_text 0 144.19, focus_main_window");
+  EXPECT_TRUE(r.generator.channels[0].frequency == 144.19 &&
+              r.generator.channels[1].frequency == 144.19);
 }
 
+// Values below 0.1 (zero and negatives too) are kept as they are; one whose
+// scaled value is no 32-bit integer, or that is not finite, is no entry.
 TEST(FrequencyMapping, RoundingAndPositions) {
-  // clang-format off
-  const struct { double x; bool valid; double expected; } rounding[] = {
-      {20000, true, 20000}, {1234.567, true, 1234.6}, {0.123456, true, 0.12346},
-      {12.34567, true, 12.346}, {2147483647.0, true, 2147483647.0}, {0.099999, true, 0.099999},
-      {0, true, 0}, {-7.123456, true, -7.123456}, {2147483647.6, false, 0}, {1e10, false, 0},
-      {kInf, false, 0}, {-kInf, false, 0}, {kNan, false, 0}};
-  const struct { double frequency; int position; } positions[] = {
-      {1, 0}, {20000, 255}, {144.19, 127}, {50000, 278}, {0.5, -17}, {0, INT_MIN}, {-1, 0},
-      {kNan, 0}, {kInf, INT_MAX}};
-  // clang-format on
-  for (const auto& c : rounding) {
-    const std::optional<double> rounded = round_to_five_digits(c.x);
-    ASSERT_EQ(rounded.has_value(), c.valid) << c.x;
-    EXPECT_DOUBLE_EQ(rounded.value_or(0.0), c.expected) << c.x;
-  }
-  for (const auto& c : positions) EXPECT_EQ(frequency_to_position(c.frequency), c.position);
+  const std::pair<double, std::optional<double>> rounding[] = {
+      {1234.567, 1234.6},   {0.123456, 0.12346},          {2147483647.0, 2147483647.0},
+      {0.099999, 0.099999}, {2147483647.6, std::nullopt}, {-kInf, std::nullopt},
+      {kNan, std::nullopt},
+  };
+  for (const auto& [x, expected] : rounding) EXPECT_EQ(round_to_five_digits(x), expected) << x;
+  const std::pair<double, int> positions[] = {
+      {20000, 255}, {0.5, -17}, {0, INT_MIN}, {kNan, 0}, {kInf, INT_MAX}};
+  for (const auto& [frequency, position] : positions)
+    EXPECT_EQ(frequency_to_position(frequency), position) << frequency;
 }
 
+// An unusable entry keeps the previous frequency and writes it back.
 TEST(FrequencyEntry, TypedTexts) {
-  // clang-format off
-  const struct { std::string typed; double expected; const char* shown; } cases[] = {
-      {"50000", 50000, "50000"}, {"1234.567", 1234.6, "1234.6"}, {" 2e3 Hz", 2000, "2000"},
-      {"0.05", 0.05, "0.05"}, {"0", 0, "0"}, {"-5", -5, "-5"}, {"not a number", 440, "440"},
-      {"", 440, "440"}, {"1e10", 440, "440"}, {"inf", 440, "440"}, {"nan", 440, "440"},
-      {std::string(98, ' ') + "12", 1, "1"}};  // only 99 characters are read
-  // clang-format on
-  for (const auto& c : cases) {
-    Fixture f;
-    f.generator.panel.frequency = 440.0;
-    f.window.type(Box::frequency, c.typed);
-    on_frequency_entry(f.generator, kEnMaxText);
-    EXPECT_EQ(f.generator.panel.frequency, c.expected) << '"' << c.typed << '"';
-    EXPECT_EQ(f.window.box_texts[0], c.shown) << c.typed;
-    EXPECT_EQ(f.window.bar_positions[0], frequency_to_position(c.expected));
-    EXPECT_EQ(f.window.focus_requests, 1);
-    EXPECT_EQ(f.generator.channels[0].frequency, c.expected);
-    EXPECT_EQ(f.generator.channels[1].frequency, c.expected);
+  const std::tuple<std::string, double, const char*> cases[] = {
+      {"50000", 50000, "50000"},
+      {" 2e3 Hz", 2000, "2000"},
+      {"0.05", 0.05, "0.05"},
+      {"-5", -5, "-5"},
+      {"not a number", 440, "440"},
+      {"1e10", 440, "440"},
+      {"inf", 440, "440"},
+      {std::string(98, ' ') + "12", 1, "1"},  // only 99 characters are read
+  };
+  for (const auto& [typed, expected, shown] : cases) {
+    testing::RecordedGenerator r;
+    r.generator.panel.frequency = 440.0;
+    r.window.type(Box::frequency, typed);
+    on_frequency_entry(r.generator, kEnMaxText);
+    const auto& g = r.generator;
+    EXPECT_EQ(std::tie(g.panel.frequency, g.channels[0].frequency, g.channels[1].frequency,
+                       r.window.box_texts[0], r.window.bar_positions[0], r.window.focus_requests),
+              std::tuple(expected, expected, expected, shown, frequency_to_position(expected), 1))
+        << '"' << typed << '"';
   }
-  for (const int other_notification : {0, kEnChange, 0x0502, 0xFFFF}) {
-    Fixture f;
-    f.generator.panel.frequency = 440.0;
-    f.window.type(Box::frequency, "1000");
-    on_frequency_entry(f.generator, other_notification);
-    EXPECT_EQ(f.generator.panel.frequency, 440.0);
-    EXPECT_TRUE(f.window.calls.empty());
-    EXPECT_EQ(f.generator.channels[0].frequency, 440.0);  // copied all the same
-    EXPECT_EQ(f.generator.channels[1].frequency, 440.0);
+  for (const int other_notification : {0, kEnChange, 0x0502}) {
+    testing::RecordedGenerator r;
+    r.generator.panel.frequency = 440.0;
+    r.window.type(Box::frequency, "1000");
+    on_frequency_entry(r.generator, other_notification);
+    const auto& g = r.generator;
+    EXPECT_EQ(std::tie(g.panel.frequency, g.channels[0].frequency, g.channels[1].frequency),
+              std::tuple(440.0, 440.0, 440.0));  // copied all the same
+    EXPECT_TRUE(r.window.calls.empty());
   }
 }
 

@@ -4,11 +4,10 @@
 // does and fails chosen calls on request.
 
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <deque>
 #include <functional>
 #include <map>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,29 +29,24 @@ class RecordingWaveOut : public WaveOutService {
   MMResult open(WaveOutHandle* handle, std::uint32_t device, const WaveFormat& format,
                 NotifyTarget target, std::uint32_t flags) override {
     log("open device=" + std::to_string(device) + " flags=" + hex(flags) +
-        " rate=" + std::to_string(format.samples_per_sec));
-    opened_format = format;
-    opened_target = target;
+        " rate=" + std::to_string(format.samples_per_sec) + " target=" + hex(target));
     if (const MMResult r = failure("open")) return r;
     *handle = kHandle;
     is_open = true;
     return kMmNoError;
   }
   MMResult query_format(std::uint32_t device, const WaveFormat& format) override {
-    ++queries;
     if (on_query) on_query(device, format);
     if (device >= devices.size()) return kMmBadDeviceId;
     return devices[device].accepts(format.samples_per_sec) ? kMmNoError : kWaveBadFormat;
   }
   MMResult prepare(WaveOutHandle handle, WaveHeader* header) override {
-    log("prepare " + std::to_string(header->user));
-    if (const MMResult r = check(handle, "prepare")) return r;
+    if (const MMResult r = act("prepare", handle, header)) return r;
     header->flags |= kWhdrPrepared;
     return kMmNoError;
   }
   MMResult write(WaveOutHandle handle, WaveHeader* header) override {
-    log("write " + std::to_string(header->user));
-    if (const MMResult r = check(handle, "write")) return r;
+    if (const MMResult r = act("write", handle, header)) return r;
     if (!(header->flags & kWhdrPrepared)) return kWaveUnprepared;
     header->flags = (header->flags | kWhdrInQueue) & ~kWhdrDone;
     queue.push_back(header);
@@ -60,21 +54,18 @@ class RecordingWaveOut : public WaveOutService {
     return kMmNoError;
   }
   MMResult unprepare(WaveOutHandle handle, WaveHeader* header) override {
-    log("unprepare " + std::to_string(header->user));
-    if (const MMResult r = check(handle, "unprepare")) return r;
+    if (const MMResult r = act("unprepare", handle, header)) return r;
     if (header->flags & kWhdrInQueue) return kWaveStillPlaying;
     header->flags &= ~kWhdrPrepared;
     return kMmNoError;
   }
   MMResult reset(WaveOutHandle handle) override {
-    log("reset");
-    if (const MMResult r = check(handle, "reset")) return r;
-    while (!queue.empty()) returned.push_back(finish_next());
+    if (const MMResult r = act("reset", handle)) return r;
+    while (!queue.empty()) finish_next();
     return kMmNoError;
   }
   MMResult close(WaveOutHandle handle) override {
-    log("close");
-    if (const MMResult r = check(handle, "close")) return r;
+    if (const MMResult r = act("close", handle)) return r;
     if (!queue.empty()) return kWaveStillPlaying;
     is_open = false;
     return kMmNoError;
@@ -84,8 +75,7 @@ class RecordingWaveOut : public WaveOutService {
     return it != error_texts.end() ? it->second : "error text " + std::to_string(result);
   }
   MMResult device_id(WaveOutHandle handle, std::uint32_t* device) override {
-    log("device_id");
-    if (const MMResult r = check(handle, "device_id")) return r;
+    if (const MMResult r = act("device_id", handle)) return r;
     *device = 0;
     return kMmNoError;
   }
@@ -117,14 +107,10 @@ class RecordingWaveOut : public WaveOutService {
 
   std::vector<std::string> calls;
   std::deque<WaveHeader*> queue;
-  std::vector<WaveHeader*> returned;       // buffers given back by reset
   std::vector<std::vector<char>> written;  // content of every write
   std::vector<std::uint32_t> volumes;
   std::vector<FakeDevice> devices;
-  WaveFormat opened_format{};
-  NotifyTarget opened_target = 0;
   bool is_open = false;
-  long queries = 0;
   std::map<MMResult, std::string> error_texts;  // replaces "error text N" for a code
   // Called with each logged call as it is made, before it acts: lets a test
   // look at the rest of the program at that moment.
@@ -138,18 +124,20 @@ class RecordingWaveOut : public WaveOutService {
     if (on_call) on_call(call);
   }
   MMResult failure(const std::string& call) {
-    const int nth = ++counts[call];
-    const auto it = failures.find({call, nth});
+    const auto it = failures.find({call, ++counts[call]});
     return it == failures.end() ? kMmNoError : it->second;
   }
-  MMResult check(WaveOutHandle handle, const std::string& call) {
+  // Logs a call on a stream ("write 1" names the header's user value), then
+  // fails it if asked to, or if the handle is not the open stream's.
+  MMResult act(const std::string& call, WaveOutHandle handle, const WaveHeader* header = nullptr) {
+    log(header ? call + " " + std::to_string(header->user) : call);
     if (const MMResult r = failure(call)) return r;
     return handle == kHandle && is_open ? kMmNoError : kMmInvalidHandle;
   }
-  static std::string hex(std::uint32_t v) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%x", v);
-    return text;
+  static std::string hex(std::uintptr_t v) {
+    std::ostringstream text;
+    text << "0x" << std::hex << v;
+    return text.str();
   }
   std::map<std::pair<std::string, int>, MMResult> failures;
   std::map<std::string, int> counts;

@@ -16,7 +16,6 @@ class RecordingWindow : public PanelWindow {
   void set_box_text(Box box, const std::string& text) override {
     log("set_box_text " + std::to_string(index(box)) + " " + text);
     box_texts[index(box)] = text;
-    ++box_writes[index(box)];
   }
   std::string box_text(Box box) override {
     log("box_text " + std::to_string(index(box)));
@@ -25,16 +24,12 @@ class RecordingWindow : public PanelWindow {
   void set_bar_position(Bar bar, int position) override {
     log("set_bar_position " + std::to_string(index(bar)) + " " + std::to_string(position));
     bar_positions[index(bar)] = position;
-    ++bar_writes[index(bar)];
   }
   void focus_main_window() override {
     log("focus_main_window");
     ++focus_requests;
   }
-  void request_close() override {
-    log("request_close");
-    ++close_requests;
-  }
+  void request_close() override { log("request_close"); }
   void show_message_box(const std::string& title, const std::string& text) override {
     log("show_message_box");
     boxes.emplace_back(title, text);
@@ -45,20 +40,16 @@ class RecordingWindow : public PanelWindow {
   }
   std::uint32_t tick_count() override {
     log("tick_count");
-    const std::uint32_t now = tick;
     tick += tick_step;
-    return now;
+    return tick - tick_step;
   }
 
   // What the user typed into a box, as the box would hold it.
   void type(Box box, const std::string& text) { box_texts[index(box)] = text; }
 
   std::array<std::string, 3> box_texts{};
-  std::array<int, 3> box_writes{};
   std::array<int, 3> bar_positions{-1, -1, -1};
-  std::array<int, 3> bar_writes{};
   int focus_requests = 0;
-  int close_requests = 0;
   std::vector<std::pair<std::string, std::string>> boxes;  // title, text
   std::vector<std::string> addresses;
   std::uint32_t tick = 1000;
