@@ -85,7 +85,7 @@ def main():
     raw_dir, out_dir = Path(sys.argv[1]), Path(sys.argv[2])
     out_dir.mkdir(parents=True, exist_ok=True)
     draw_waveforms(raw_dir, out_dir / "waveforms.png")
-    draw_spectrum(raw_dir, out_dir / "noise_spectrum.png")
+    draw_spectrum(raw_dir, out_dir / "noise_density.png")
 
 
 if __name__ == "__main__":

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Draws docs/images/waveforms.png (one period of each waveform) and
-# docs/images/noise_spectrum.png (measured spectra of white and pink noise)
+# docs/images/noise_density.png (measured spectra of white and pink noise)
 # from the renderer's raw output. Builds nothing.
 # Usage: scripts/plot_waveforms.sh [path/to/tonquill-render]
 set -euo pipefail
@@ -21,4 +21,4 @@ for noise in white pink; do
 done
 # Debian's python3 with Debian's numpy and matplotlib, not one on PATH.
 /usr/bin/python3 "$(dirname "$0")/plot_waveforms.py" "$raw" docs/images
-echo "wrote docs/images/waveforms.png and docs/images/noise_spectrum.png"
+echo "wrote docs/images/waveforms.png and docs/images/noise_density.png"

@@ -150,8 +150,8 @@ const std::array<OptionSpec, 12> kOptions{{
 }};
 
 const OptionSpec* find_option(std::string_view name) {
-  for (const auto& spec : kOptions) {
-    if (spec.name == name) return &spec;
+  for (const auto& option : kOptions) {
+    if (option.name == name) return &option;
   }
   return nullptr;
 }
@@ -184,22 +184,22 @@ ParseResult parse_render_options(std::span<const std::string_view> args) {
       value = name.substr(equals + 1);
       name = name.substr(0, equals);
     }
-    const OptionSpec* spec = find_option(name);
-    if (spec == nullptr) {
+    const OptionSpec* option = find_option(name);
+    if (option == nullptr) {
       const bool looks_like_option = name.starts_with("-") && name != "-";
       return {
           {},
           (looks_like_option ? "unknown option " : "unexpected argument ") + in_quotes(args[i])};
     }
-    if (spec->value_name.empty()) {
+    if (option->value_name.empty()) {
       if (value) return {{}, join({name, ": takes no value"})};
     } else if (!value) {
       if (i + 1 == args.size()) {
-        return {{}, join({name, ": needs a value (", spec->value_name, ")"})};
+        return {{}, join({name, ": needs a value (", option->value_name, ")"})};
       }
       value = args[++i];
     }
-    if (std::string error = spec->apply(parse, value.value_or("")); !error.empty()) {
+    if (std::string error = option->apply(parse, value.value_or("")); !error.empty()) {
       return {{}, join({name, ": ", error})};
     }
   }
@@ -211,12 +211,12 @@ std::string usage_text() {
   std::string text =
       "Usage: tonquill-render [options] -o PATH\n"
       "Writes what the generator plays: 16-bit stereo PCM at 44100 Hz.\n\n";
-  for (const auto& spec : kOptions) {
+  for (const auto& option : kOptions) {
     std::string line = "  ";
-    line += spec.name;
-    if (!spec.value_name.empty()) line += join({" ", spec.value_name});
+    line += option.name;
+    if (!option.value_name.empty()) line += join({" ", option.value_name});
     line.resize(std::max<std::size_t>(line.size() + 1, 22), ' ');
-    line += spec.help;
+    line += option.help;
     text += line + "\n";
   }
   return text;

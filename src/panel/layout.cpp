@@ -94,32 +94,32 @@ constexpr ControlSpec label(const char* text, int x, int y, int width) {
 }
 
 constexpr ControlSpec edit(int x, int y, int id, Box box, const char* name) {
-  ControlSpec spec = plain(ControlKind::edit, "", x, y, kEditWidth, kControlHeight);
-  spec.id = id;
-  spec.slot = static_cast<int>(box);
-  spec.accessible_name = name;
-  return spec;
+  ControlSpec entry = plain(ControlKind::edit, "", x, y, kEditWidth, kControlHeight);
+  entry.id = id;
+  entry.slot = static_cast<int>(box);
+  entry.accessible_name = name;
+  return entry;
 }
 
 // Scroll bars start with no size: scroll_bar_rects places them.
 constexpr ControlSpec scroll_bar(int x, int y, Bar bar, const char* name) {
-  ControlSpec spec = plain(ControlKind::scroll_bar, "", x, y, 0, 0);
-  spec.slot = static_cast<int>(bar);
-  spec.accessible_name = name;
-  return spec;
+  ControlSpec entry = plain(ControlKind::scroll_bar, "", x, y, 0, 0);
+  entry.slot = static_cast<int>(bar);
+  entry.accessible_name = name;
+  return entry;
 }
 
 // Sine, the first of a row, starts the radio group and is checked.
 constexpr ControlSpec radio(const WaveformButton& button, int x, int y, int id, bool first,
                             int channel) {
-  ControlSpec spec =
+  ControlSpec entry =
       plain(ControlKind::radio, button.text, x, y, button_width(button.text), kRadioHeight);
-  spec.id = id;
-  spec.group_start = first;
-  spec.checked = first;
-  spec.slot = channel;
-  spec.accessible_name = channel == 0 ? button.left_name : button.right_name;
-  return spec;
+  entry.id = id;
+  entry.group_start = first;
+  entry.checked = first;
+  entry.slot = channel;
+  entry.accessible_name = channel == 0 ? button.left_name : button.right_name;
+  return entry;
 }
 
 template <std::size_t N>

@@ -67,10 +67,11 @@ std::string enter(QLineEdit* box, const std::string& text) {
 }
 
 std::string click_waveform(MainWindow& window, int channel, const std::string& name) {
-  for (const tq::ControlSpec& spec : tq::panel_controls()) {
-    if (spec.kind != tq::ControlKind::radio || spec.slot != channel || name != spec.text) continue;
+  for (const tq::ControlSpec& entry : tq::panel_controls()) {
+    if (entry.kind != tq::ControlKind::radio || entry.slot != channel || name != entry.text)
+      continue;
     const std::string time = now_text();
-    QTest::mouseClick(window.radio_button(spec.id), Qt::LeftButton);
+    QTest::mouseClick(window.radio_button(entry.id), Qt::LeftButton);
     return time;
   }
   return {};

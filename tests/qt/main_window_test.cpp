@@ -123,19 +123,19 @@ class MainWindowTest : public QObject {
     MainWindow& window = f_->window;
     QCOMPARE(window.windowTitle(), QString(kWindowTitle));
     QVERIFY(!QApplication::windowIcon().availableSizes().isEmpty());
-    for (const ControlSpec& spec : panel_controls()) {
-      const QRect rect(spec.x, spec.y, spec.width, spec.height);
+    for (const ControlSpec& entry : panel_controls()) {
+      const QRect rect(entry.x, entry.y, entry.width, entry.height);
       QWidget* widget = nullptr;
-      if (spec.kind == ControlKind::edit) widget = f_->box(spec.slot);
-      if (spec.kind == ControlKind::radio) widget = window.radio_button(spec.id);
+      if (entry.kind == ControlKind::edit) widget = f_->box(entry.slot);
+      if (entry.kind == ControlKind::radio) widget = window.radio_button(entry.id);
       for (QLabel* label : window.panel()->findChildren<QLabel*>())
-        if (spec.kind == ControlKind::label && label->text() == spec.text &&
+        if (entry.kind == ControlKind::label && label->text() == entry.text &&
             label->pos() == rect.topLeft())
           widget = label;
-      if (spec.kind == ControlKind::label) QVERIFY2(widget, spec.text);
+      if (entry.kind == ControlKind::label) QVERIFY2(widget, entry.text);
       if (widget == nullptr) continue;  // bars: below; the background: no behaviour
       QCOMPARE(widget->geometry(), rect);
-      if (spec.accessible_name) QCOMPARE(widget->accessibleName(), QString(spec.accessible_name));
+      if (entry.accessible_name) QCOMPARE(widget->accessibleName(), QString(entry.accessible_name));
     }
     for (int width : {600, 811}) {
       window.resize(width, kWindowHeight);
@@ -293,9 +293,9 @@ class MainWindowTest : public QObject {
     QTEST(f_->generator.channels[c].waveform, "kind");
     QCOMPARE(f_->generator.channels[1 - c].waveform, kSine);
     QVERIFY(f_->window.radio_button(channel == 0 ? 57 : 52)->isChecked());
-    for (const ControlSpec& spec : panel_controls())
-      if (spec.kind == ControlKind::radio && spec.slot == channel)
-        QCOMPARE(f_->window.radio_button(spec.id)->isChecked(), spec.id == id);
+    for (const ControlSpec& entry : panel_controls())
+      if (entry.kind == ControlKind::radio && entry.slot == channel)
+        QCOMPARE(f_->window.radio_button(entry.id)->isChecked(), entry.id == id);
   }
 
   void commands_data() {

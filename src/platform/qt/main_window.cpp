@@ -49,9 +49,9 @@ ScrollSource source_for(Bar which) {
   return ScrollSource::none;
 }
 
-void place(QWidget* widget, const ControlSpec& spec) {
-  widget->setGeometry(spec.x, spec.y, spec.width, spec.height);
-  if (spec.accessible_name != nullptr) widget->setAccessibleName(spec.accessible_name);
+void place(QWidget* widget, const ControlSpec& entry) {
+  widget->setGeometry(entry.x, entry.y, entry.width, entry.height);
+  if (entry.accessible_name != nullptr) widget->setAccessibleName(entry.accessible_name);
 }
 
 void open_with_desktop(const QString& address) {
@@ -149,59 +149,59 @@ void MainWindow::build_panel() {
   setCentralWidget(panel_);
   rows_ = {new QButtonGroup(this), new QButtonGroup(this)};
   // Creation order is also the Tab order: box, bar, then the radio row.
-  for (const ControlSpec& spec : panel_controls()) add_control(spec);
+  for (const ControlSpec& entry : panel_controls()) add_control(entry);
 }
 
-void MainWindow::add_control(const ControlSpec& spec) {
-  switch (spec.kind) {
+void MainWindow::add_control(const ControlSpec& entry) {
+  switch (entry.kind) {
     case ControlKind::background:
-      add_background(spec);
+      add_background(entry);
       break;
     case ControlKind::label:
-      add_label(spec);
+      add_label(entry);
       break;
     case ControlKind::edit:
-      add_box(spec);
+      add_box(entry);
       break;
     case ControlKind::scroll_bar:
-      add_bar(spec);
+      add_bar(entry);
       break;
     case ControlKind::radio:
-      add_radio(spec);
+      add_radio(entry);
       break;
   }
 }
 
-void MainWindow::add_background(const ControlSpec& spec) {
+void MainWindow::add_background(const ControlSpec& entry) {
   auto* background = new QWidget(panel_);
   background->setAutoFillBackground(true);
-  place(background, spec);
+  place(background, entry);
 }
 
-void MainWindow::add_label(const ControlSpec& spec) {
-  place(new QLabel(spec.text, panel_), spec);
+void MainWindow::add_label(const ControlSpec& entry) {
+  place(new QLabel(entry.text, panel_), entry);
 }
 
-void MainWindow::add_box(const ControlSpec& spec) {
+void MainWindow::add_box(const ControlSpec& entry) {
   auto* line_edit = new QLineEdit(panel_);
-  place(line_edit, spec);
-  const int id = spec.id;
+  place(line_edit, entry);
+  const int id = entry.id;
   // Return or keypad Enter in the one-row box is "a value was entered";
   // any other edit by the user is a plain change.
   connect(line_edit, &QLineEdit::returnPressed, this, [this, id] { command(id, kEnMaxText); });
   connect(line_edit, &QLineEdit::textEdited, this, [this, id] { command(id, kEnChange); });
-  boxes_[static_cast<std::size_t>(spec.slot)] = line_edit;
+  boxes_[static_cast<std::size_t>(entry.slot)] = line_edit;
 }
 
-void MainWindow::add_bar(const ControlSpec& spec) {
+void MainWindow::add_bar(const ControlSpec& entry) {
   auto* scroll_bar = new QScrollBar(Qt::Horizontal, panel_);
-  place(scroll_bar, spec);
+  place(scroll_bar, entry);
   scroll_bar->setRange(kScrollRangeMin, kScrollRangeMax);
   scroll_bar->setFocusPolicy(Qt::StrongFocus);
   // Its menu would move the thumb without telling the panel.
   scroll_bar->setContextMenuPolicy(Qt::NoContextMenu);
   scroll_bar->installEventFilter(this);
-  const auto which = static_cast<Bar>(spec.slot);
+  const auto which = static_cast<Bar>(entry.slot);
   connect(scroll_bar, &QAbstractSlider::actionTriggered, this,
           [this, which](int action) { on_bar_action(which, action); });
   connect(scroll_bar, &QAbstractSlider::sliderReleased, this,
@@ -209,12 +209,12 @@ void MainWindow::add_bar(const ControlSpec& spec) {
   bars_[index_of(which)] = scroll_bar;
 }
 
-void MainWindow::add_radio(const ControlSpec& spec) {
-  auto* button = new QRadioButton(spec.text, panel_);
-  place(button, spec);
-  rows_[static_cast<std::size_t>(spec.slot)]->addButton(button);
-  button->setChecked(spec.checked);
-  const int id = spec.id;
+void MainWindow::add_radio(const ControlSpec& entry) {
+  auto* button = new QRadioButton(entry.text, panel_);
+  place(button, entry);
+  rows_[static_cast<std::size_t>(entry.slot)]->addButton(button);
+  button->setChecked(entry.checked);
+  const int id = entry.id;
   connect(button, &QAbstractButton::clicked, this, [this, id] { command(id, kButtonClicked); });
   radios_.emplace_back(id, button);
 }

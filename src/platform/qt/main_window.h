@@ -83,12 +83,12 @@ class MainWindow final : public QMainWindow, public PanelWindow {
  private:
   void build_menu();
   void build_panel();
-  void add_control(const ControlSpec& spec);
-  void add_background(const ControlSpec& spec);
-  void add_label(const ControlSpec& spec);
-  void add_box(const ControlSpec& spec);
-  void add_bar(const ControlSpec& spec);
-  void add_radio(const ControlSpec& spec);
+  void add_control(const ControlSpec& entry);
+  void add_background(const ControlSpec& entry);
+  void add_label(const ControlSpec& entry);
+  void add_box(const ControlSpec& entry);
+  void add_bar(const ControlSpec& entry);
+  void add_radio(const ControlSpec& entry);
   void place_scroll_bars(int client_width);
   void fit_outer_size();
 

@@ -38,14 +38,14 @@ const char* class_of(ControlKind kind) {
   return "static";
 }
 
-DWORD style_of(const ControlSpec& spec) {
-  switch (spec.kind) {
+DWORD style_of(const ControlSpec& entry) {
+  switch (entry.kind) {
     case ControlKind::edit:
       return kEditStyle;
     case ControlKind::scroll_bar:
       return kScrollBarStyle;
     case ControlKind::radio:
-      return kRadioStyle | (spec.group_start ? WS_GROUP : 0);
+      return kRadioStyle | (entry.group_start ? WS_GROUP : 0);
     case ControlKind::background:
     case ControlKind::label:
       break;
@@ -53,23 +53,23 @@ DWORD style_of(const ControlSpec& spec) {
   return kVisibleChild;
 }
 
-HWND create_control(HWND parent, const ControlSpec& spec) {
-  const HMENU id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id));
-  return CreateWindowExA(0, class_of(spec.kind), spec.text, style_of(spec), spec.x, spec.y,
-                         spec.width, spec.height, parent, id, nullptr, nullptr);
+HWND create_control(HWND parent, const ControlSpec& entry) {
+  const HMENU id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id));
+  return CreateWindowExA(0, class_of(entry.kind), entry.text, style_of(entry), entry.x, entry.y,
+                         entry.width, entry.height, parent, id, nullptr, nullptr);
 }
 
 // Keeps the handles the panel addresses again: the boxes and the bars.
 void build_panel(HWND parent, Win32PanelWindow& panel) {
-  for (const ControlSpec& spec : panel_controls()) {
-    const HWND control = create_control(parent, spec);
-    const auto slot = static_cast<std::size_t>(spec.slot);
-    if (spec.kind == ControlKind::edit) {
+  for (const ControlSpec& entry : panel_controls()) {
+    const HWND control = create_control(parent, entry);
+    const auto slot = static_cast<std::size_t>(entry.slot);
+    if (entry.kind == ControlKind::edit) {
       panel.boxes[slot] = control;
-    } else if (spec.kind == ControlKind::scroll_bar) {
+    } else if (entry.kind == ControlKind::scroll_bar) {
       SetScrollRange(control, SB_CTL, kScrollRangeMin, kScrollRangeMax, FALSE);
       panel.bars[slot] = control;
-    } else if (spec.kind == ControlKind::radio && spec.checked) {
+    } else if (entry.kind == ControlKind::radio && entry.checked) {
       SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0);
     }
   }
