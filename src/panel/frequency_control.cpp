@@ -13,7 +13,6 @@ namespace tq {
 namespace {
 
 constexpr double kStepFraction = 0.01;
-constexpr int kPageSteps = 15;  // followed by one more step: 16 in all
 constexpr double kScrollPositions = 255.0;
 constexpr double kSmallestRounded = 0.1;
 constexpr double kInt32Limit = 2147483648.0;  // 2^31
@@ -38,24 +37,8 @@ int thumb_16(int thumb_position) {
 }
 
 double stepped_frequency(double frequency, int code, int thumb_position) {
-  const double step = frequency * kStepFraction;
-  switch (code) {
-    case kSbLineLeft:
-    case kSbLeft:
-      return frequency - step;
-    case kSbLineRight:
-    case kSbRight:
-      return frequency + step;
-    case kSbPageLeft:
-      return (frequency - kPageSteps * step) - step;
-    case kSbPageRight:
-      return (frequency + kPageSteps * step) + step;
-    case kSbThumbPosition:
-    case kSbThumbTrack:
-      return position_to_frequency(thumb_16(thumb_position));
-    default:
-      return frequency;
-  }
+  return scrolled_value(frequency, frequency * kStepFraction, code,
+                        position_to_frequency(thumb_16(thumb_position)));
 }
 
 double clamped_scroll_frequency(double frequency) {

@@ -17,7 +17,6 @@ namespace {
 constexpr double kPositionsPerDb = 5.1;
 constexpr double kTopPosition = 255.0;  // 0 dB
 constexpr double kStepDb = 1.0;
-constexpr int kPageSteps = 15;  // followed by one more step: 16 dB in all
 
 // Channel 0 is the left one; any other index is the right one.
 std::size_t channel_slot(int channel) {
@@ -37,23 +36,7 @@ double thumb_level(int thumb_position) {
 }
 
 double stepped_level(double level_db, int code, int thumb_position) {
-  switch (code) {
-    case kSbLineLeft:
-    case kSbLeft:
-      return level_db - kStepDb;
-    case kSbLineRight:
-    case kSbRight:
-      return level_db + kStepDb;
-    case kSbPageLeft:
-      return (level_db - kPageSteps * kStepDb) - kStepDb;
-    case kSbPageRight:
-      return (level_db + kPageSteps * kStepDb) + kStepDb;
-    case kSbThumbPosition:
-    case kSbThumbTrack:
-      return thumb_level(thumb_position);
-    default:
-      return level_db;
-  }
+  return scrolled_value(level_db, kStepDb, code, thumb_level(thumb_position));
 }
 
 void apply_levels(Generator& generator) {
