@@ -29,19 +29,9 @@ tq_apt_install "${TQ_BUILD_PACKAGES[@]}" googletest libgtest-dev libbenchmark-de
 cmake --preset dev -B "$build" >/dev/null &&
   cmake --build "$build" -j "$TQ_JOBS" --target tonquill tonquill_drive || exit 1
 
-stop_pid() {
-  kill "$1" 2>/dev/null
-  local waited=0
-  while kill -0 "$1" 2>/dev/null && [ "$waited" -lt 50 ]; do
-    sleep 0.1
-    waited=$((waited + 1))
-  done
-  kill -9 "$1" 2>/dev/null
-  wait "$1" 2>/dev/null
-}
 clean_up() {
   local pid
-  for pid in "${pids[@]}"; do stop_pid "$pid"; done
+  for pid in "${pids[@]}"; do tq_stop_pid "$pid"; done
   pids=()
   tq_pulse_stop
   rm -rf "$work"
@@ -92,12 +82,12 @@ for run in 1 2 3 4 5; do
   else
     echo "run $run: $(((shown - start_ns) / 1000000)) ms"
   fi
-  if [ "$run" -lt 5 ]; then stop_pid "$app_pid"; fi
+  if [ "$run" -lt 5 ]; then tq_stop_pid "$app_pid"; fi
 done
 
 tq_log "the real program as it starts, playing, for $seconds s"
 measure_playing "tonquill (start-up levels)" "$app_pid"
-stop_pid "$app_pid"
+tq_stop_pid "$app_pid"
 
 tq_log "the program with a sine and pink noise set, for $seconds s"
 coproc DRIVER { exec env QT_QPA_PLATFORM=offscreen "$drive" 2>"$work/driver.log"; }
@@ -138,7 +128,7 @@ for _ in 1 2 3 4 5; do
   sleep 0.6
 done
 sleep 1
-stop_pid "$parec_pid"
+tq_stop_pid "$parec_pid"
 wait "$recorder_pid"
 /usr/bin/python3 bench/app_latency.py analyse "$work/monitor.raw" "$work/arrivals" \
   "$work/commands"

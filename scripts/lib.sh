@@ -10,6 +10,27 @@ tq_as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# Polls until process $1 is gone, at most $2 seconds; fails if it is not.
+tq_wait_gone() {
+  local pid="$1" deadline=$((SECONDS + $2))
+  while kill -0 "$pid" 2>/dev/null; do
+    [ "$SECONDS" -ge "$deadline" ] && return 1
+    sleep 0.1
+  done
+}
+
+# Stops process $1 by its PID: TERM, then KILL after 5 s; reaps it when it
+# is our child. Does nothing for an empty or finished PID.
+tq_stop_pid() {
+  local pid="$1"
+  [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || return 0
+  kill "$pid" 2>/dev/null
+  tq_wait_gone "$pid" 5 || kill -9 "$pid" 2>/dev/null
+  tq_wait_gone "$pid" 5
+  wait "$pid" 2>/dev/null
+  return 0
+}
+
 # Installs the Debian packages of the list that are not installed yet.
 tq_apt_install() {
   local missing=()

@@ -18,6 +18,8 @@
 #   TQ_PULSE_DIR, TQ_PULSE_PID       the temporary folder and the daemon's PID
 #   TQ_ALSA_PULSE_CONF  an ALSA configuration whose default PCM is this sink
 
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
 TQ_PULSE_SINK_NAME="${TQ_PULSE_SINK_NAME:-tq_sink}"
 TQ_PULSE_WAIT_SECONDS="${TQ_PULSE_WAIT_SECONDS:-10}"
 
@@ -99,14 +101,7 @@ tq_pulse_start() {
 # and removes the temporary folder. Safe to call more than once.
 tq_pulse_stop() {
   if [ -n "${TQ_PULSE_PID:-}" ]; then
-    kill "$TQ_PULSE_PID" 2>/dev/null
-    local waited=0
-    while kill -0 "$TQ_PULSE_PID" 2>/dev/null && [ "$waited" -lt 50 ]; do
-      sleep 0.1
-      waited=$((waited + 1))
-    done
-    kill -9 "$TQ_PULSE_PID" 2>/dev/null
-    wait "$TQ_PULSE_PID" 2>/dev/null
+    tq_stop_pid "$TQ_PULSE_PID"
     TQ_PULSE_PID=""
   fi
   if [ -n "${TQ_PULSE_DIR:-}" ] && [ -d "$TQ_PULSE_DIR" ]; then

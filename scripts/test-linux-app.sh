@@ -80,12 +80,7 @@ drive_boxes() {
 # Sends "exit" and waits (at most 15 s) for the program's own end, status 0.
 exit_driver() {
   drive exit >/dev/null || return 1
-  local waited=0
-  while kill -0 "$driver_pid" 2>/dev/null && [ "$waited" -lt 150 ]; do
-    sleep 0.1
-    waited=$((waited + 1))
-  done
-  kill -0 "$driver_pid" 2>/dev/null && {
+  tq_wait_gone "$driver_pid" 15 || {
     echo "the program did not end after Exit!" >&2
     return 1
   }

@@ -47,32 +47,15 @@ XVFB_PID=""
 WINESERVER_PID=""
 APP_PID=""
 
-# Polls until process $1 is gone, at most $2 seconds.
-wait_gone() {
-  local pid="$1" deadline=$((SECONDS + $2))
-  while kill -0 "$pid" 2>/dev/null; do
-    [ "$SECONDS" -ge "$deadline" ] && return 1
-    sleep 0.1
-  done
-}
-
-# Stops process $1: TERM, then KILL after a few seconds.
-stop_pid() {
-  local pid="$1"
-  [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || return 0
-  kill "$pid" 2>/dev/null
-  wait_gone "$pid" 5 || kill -9 "$pid" 2>/dev/null
-  wait_gone "$pid" 5
-}
 
 cleanup() {
-  stop_pid "$APP_PID"
+  tq_stop_pid "$APP_PID"
   if [ -n "$WINESERVER_PID" ]; then
     # Ends the wine processes of our own prefix only, then the server.
     timeout 10 wineserver -k 2>/dev/null
-    stop_pid "$WINESERVER_PID"
+    tq_stop_pid "$WINESERVER_PID"
   fi
-  stop_pid "$XVFB_PID"
+  tq_stop_pid "$XVFB_PID"
   if [ -n "$WORK" ] && [ -z "${TQ_KEEP_WINE_WORK:-}" ]; then rm -rf "$WORK"; fi
 }
 trap cleanup EXIT
@@ -166,7 +149,7 @@ ends_with_status_0() {
   sleep 0.5
   start="$(date +%s%N)"
   xdotool key "$@"
-  if ! wait_gone "$APP_PID" 2; then
+  if ! tq_wait_gone "$APP_PID" 2; then
     echo "still running 2 s after $*"
     return 1
   fi
