@@ -17,10 +17,10 @@
 
 #include "app/generator.h"
 #include "app/lifetime.h"
+#include "app/panel_window.h"
+#include "app/routing.h"
 #include "audio/output_level.h"
 #include "audio/output_stream.h"
-#include "panel/panel_window.h"
-#include "panel/routing.h"
 #include "platform/alsa/alsa_wave_out.h"
 #include "synth/waveform.h"
 
@@ -98,9 +98,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   // A tone and a noise at ordinary levels: the work of a real session.
-  generator.channels[0].frequency = generator.channels[1].frequency = 1000.0;
-  generator.channels[1].waveform = tq::kPinkNoise;
-  tq::apply_output_levels(generator, -6.0, -20.0);
+  generator.signal.channels[0].frequency = generator.signal.channels[1].frequency = 1000.0;
+  generator.signal.channels[1].waveform = tq::kPinkNoise;
+  tq::apply_output_levels(service, -6.0, -20.0);
 
   const Clock::time_point start = Clock::now();
   const Clock::time_point end =

@@ -28,7 +28,7 @@ std::string shown_report(const std::vector<FakeDevice>& devices, long* queries =
                f.bits_per_sample == 16 && f.avg_bytes_per_sec == f.samples_per_sec * 4;
     if (queries) ++*queries;
   };
-  report_sound_devices(r.generator);
+  report_sound_devices(r.wave_out, r.window);
   EXPECT_TRUE(stereo16 && !r.wave_out.is_open);
   EXPECT_EQ(r.window.boxes.size(), 1u);
   EXPECT_EQ(r.window.boxes.at(0).first, kTextBoxTitle);

@@ -36,11 +36,11 @@ TEST(FrequencyScroll, CodesThumbsAndClamps) {
         << start << " code " << code << " thumb " << thumb;
   }
   testing::RecordedGenerator r;
-  on_frequency_scroll(r.generator, kSbThumbTrack, 128);
+  on_frequency_scroll(r.generator.panel, r.generator.signal.channels, r.window, kSbThumbTrack, 128);
   EXPECT_EQ(testing::joined(r.window.calls),
             "set_bar_position 0 127, set_box_text 0 144.19, focus_main_window");
-  EXPECT_TRUE(r.generator.channels[0].frequency == 144.19 &&
-              r.generator.channels[1].frequency == 144.19);
+  EXPECT_TRUE(r.generator.signal.channels[0].frequency == 144.19 &&
+              r.generator.signal.channels[1].frequency == 144.19);
 }
 
 // Values below 0.1 (zero and negatives too) are kept as they are; one whose
@@ -74,21 +74,24 @@ TEST(FrequencyEntry, TypedTexts) {
     testing::RecordedGenerator r;
     r.generator.panel.frequency = 440.0;
     r.window.type(Box::frequency, typed);
-    on_frequency_entry(r.generator, kEnMaxText);
+    on_frequency_entry(r.generator.panel, r.generator.signal.channels, r.window, kEnMaxText);
     const auto& g = r.generator;
-    EXPECT_EQ(std::tie(g.panel.frequency, g.channels[0].frequency, g.channels[1].frequency,
-                       r.window.box_texts[0], r.window.bar_positions[0], r.window.focus_requests),
-              std::tuple(expected, expected, expected, shown, frequency_to_position(expected), 1))
+    EXPECT_EQ(
+        std::tie(g.panel.frequency, g.signal.channels[0].frequency, g.signal.channels[1].frequency,
+                 r.window.box_texts[0], r.window.bar_positions[0], r.window.focus_requests),
+        std::tuple(expected, expected, expected, shown, frequency_to_position(expected), 1))
         << '"' << typed << '"';
   }
   for (const int other_notification : {0, kEnChange, 0x0502}) {
     testing::RecordedGenerator r;
     r.generator.panel.frequency = 440.0;
     r.window.type(Box::frequency, "1000");
-    on_frequency_entry(r.generator, other_notification);
+    on_frequency_entry(r.generator.panel, r.generator.signal.channels, r.window,
+                       other_notification);
     const auto& g = r.generator;
-    EXPECT_EQ(std::tie(g.panel.frequency, g.channels[0].frequency, g.channels[1].frequency),
-              std::tuple(440.0, 440.0, 440.0));  // copied all the same
+    EXPECT_EQ(
+        std::tie(g.panel.frequency, g.signal.channels[0].frequency, g.signal.channels[1].frequency),
+        std::tuple(440.0, 440.0, 440.0));  // copied all the same
     EXPECT_TRUE(r.window.calls.empty());
   }
 }

@@ -29,8 +29,8 @@ TEST(InfoCommands, HelpTextAndProductPage) {
       "https://varnholt-electronics.example/tonquill/\n";
   EXPECT_EQ(help_text(), help);
   testing::RecordedGenerator r;
-  show_help_box(r.generator);
-  open_product_page(r.generator);
+  show_help_box(r.window);
+  open_product_page(r.window);
   EXPECT_EQ(r.window.boxes, (Boxes{{kTextBoxTitle, help}}));
   EXPECT_EQ(r.window.addresses, std::vector<std::string>{kProductPageAddress});
 }
@@ -43,7 +43,7 @@ TEST(InfoCommands, AboutEndsWithTheBuildDateAndTime) {
   EXPECT_EQ(about_text("Oct  3 2005", "18:43:15"), about + "Oct  3 2005 18:43:15");
   EXPECT_EQ(about_text("100%", "%s %d"), about + "100% %s %d");
   testing::RecordedGenerator r;
-  show_about_box(r.generator);
+  show_about_box(r.window);
   ASSERT_EQ(r.window.boxes.size(), 1u);
   EXPECT_EQ(r.window.boxes[0].first, kTextBoxTitle);
   const std::regex stamp("[A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}");
@@ -65,12 +65,10 @@ TEST(InfoCommands, TimingReportKeepsItsSpacingForEveryElapsedTime) {
       {2000, 1000, 40, "waveoutproctime= 40 / -1000 ( -4 percent)\n"},
   };
   for (const auto& [start_tick, now, proctime, text] : cases) {
-    testing::RecordedGenerator r;
-    r.generator.start_tick = start_tick;
-    r.generator.stream.waveoutproctime = proctime;
-    r.window.tick = now;
-    show_timing_report(r.generator);
-    EXPECT_EQ(r.window.boxes, (Boxes{{kNoticeBoxTitle, text}}));
+    testing::RecordingWindow window;
+    window.tick = now;
+    show_timing_report(window, window, proctime, start_tick);
+    EXPECT_EQ(window.boxes, (Boxes{{kNoticeBoxTitle, text}}));
   }
 }
 

@@ -10,7 +10,7 @@
 #include "audio/output_level.h"
 #include "doubles/recorded_generator.h"
 #include "panel/scroll_codes.h"
-#include "panel/text_exchange.h"
+#include "synth/text_exchange.h"
 
 namespace tq {
 namespace {
@@ -44,7 +44,8 @@ TEST(LevelScroll, CodesThumbsAndClamps) {
 
 TEST(LevelScroll, SixtyLineLeftsStopAtTheFloor) {
   Fixture f;
-  for (int i = 0; i < 60; ++i) on_level_scroll(f.generator, 1, kSbLineLeft, 0);
+  for (int i = 0; i < 60; ++i)
+    on_level_scroll(f.generator.panel, f.wave_out, f.window, 1, kSbLineLeft, 0);
   EXPECT_EQ(f.generator.panel.level_db, (std::array<double, 2>{-50.0, -99.0}));
   EXPECT_EQ(f.window.bar_positions, (std::array<int, 3>{-1, -1, -249}));
   EXPECT_EQ(f.window.box_texts[2], "-99");
@@ -65,7 +66,7 @@ TEST(LevelEntry, TypedTexts) {
     const auto slot = static_cast<std::size_t>(channel);
     f.generator.panel.level_db[slot] = previous;
     f.window.type(slot == 0 ? Box::left_level : Box::right_level, typed);
-    on_level_entry(f.generator, channel, kEnMaxText);
+    on_level_entry(f.generator.panel, f.wave_out, f.window, channel, kEnMaxText);
     const auto& levels = f.generator.panel.level_db;
     EXPECT_EQ(std::tie(levels[slot], levels[1 - slot], f.window.box_texts[slot + 1],
                        f.window.bar_positions[slot + 1], f.window.focus_requests),
@@ -75,16 +76,16 @@ TEST(LevelEntry, TypedTexts) {
   }
   Fixture ignored;
   ignored.window.type(Box::left_level, "-10");
-  on_level_entry(ignored.generator, 0, kEnChange);
+  on_level_entry(ignored.generator.panel, ignored.wave_out, ignored.window, 0, kEnChange);
   EXPECT_TRUE(ignored.window.calls.empty() && ignored.wave_out.calls.empty());
 }
 
 TEST(WaveformSelection, EachChannelKeepsItsOwn) {
   Fixture f;
-  on_waveform_selected(f.generator, 0, kPinkNoise);
-  on_waveform_selected(f.generator, 1, kTriangle);
-  EXPECT_EQ(f.generator.channels[0].waveform, kPinkNoise);
-  EXPECT_EQ(f.generator.channels[1].waveform, kTriangle);
+  on_waveform_selected(f.generator.signal.channels, f.window, 0, kPinkNoise);
+  on_waveform_selected(f.generator.signal.channels, f.window, 1, kTriangle);
+  EXPECT_EQ(f.generator.signal.channels[0].waveform, kPinkNoise);
+  EXPECT_EQ(f.generator.signal.channels[1].waveform, kTriangle);
   EXPECT_EQ(f.window.focus_requests, 2);
 }
 

@@ -50,8 +50,8 @@ TEST(StartGenerator, SilenceSineTableStreamThenStartTick) {
   std::string at_open;
   r.wave_out.on_call = [&](const std::string& call) {
     if (call.starts_with("open")) {
-      at_open = "sine " + std::to_string(r.generator.sine.entries[16384]) + ", window calls " +
-                std::to_string(r.window.calls.size());
+      at_open = "sine " + std::to_string(r.generator.signal.sine.entries[16384]) +
+                ", window calls " + std::to_string(r.window.calls.size());
     }
   };
   start_generator(r.generator, 0x1234);

@@ -1,4 +1,4 @@
-#include "panel/routing.h"
+#include "app/routing.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +22,11 @@ struct Fixture : testing::RecordedGenerator {
     window.type(Box::frequency, "440");
     window.type(Box::left_level, "-10");
     window.type(Box::right_level, "-20");
-    generator.channels[0].waveform = 0;  // so that selecting Sine shows
+    generator.signal.channels[0].waveform = 0;  // so that selecting Sine shows
   }
   // Everything a command could have touched.
   auto effects() const {
-    const auto& c = generator.channels;
+    const auto& c = generator.signal.channels;
     return std::tuple(window.calls, window.boxes, wave_out.calls, generator.panel.frequency,
                       generator.panel.level_db, c[0].waveform, c[1].waveform, c[0].frequency,
                       c[1].frequency);
@@ -41,14 +41,19 @@ TEST(RouteCommand, EveryIdOfTheTable) {
   std::vector<std::pair<int, Action>> cases = {
       {5, [](Generator& g, int) { g.window.request_close(); }},
       {0x10005, [](Generator& g, int) { g.window.request_close(); }},
-      {40, [](Generator& g, int) { show_help_box(g); }},
-      {41, [](Generator& g, int) { show_about_box(g); }},
-      {50, on_frequency_entry},
-      {51, [](Generator& g, int n) { on_level_entry(g, 0, n); }},
-      {0x7FFF0000 + 56, [](Generator& g, int n) { on_level_entry(g, 1, n); }},
-      {69, [](Generator& g, int) { show_timing_report(g); }},
-      {70, [](Generator& g, int) { report_sound_devices(g); }},
-      {72, [](Generator& g, int) { open_product_page(g); }},
+      {40, [](Generator& g, int) { show_help_box(g.window); }},
+      {41, [](Generator& g, int) { show_about_box(g.window); }},
+      {50,
+       [](Generator& g, int n) { on_frequency_entry(g.panel, g.signal.channels, g.window, n); }},
+      {51, [](Generator& g, int n) { on_level_entry(g.panel, g.wave_out, g.window, 0, n); }},
+      {0x7FFF0000 + 56,
+       [](Generator& g, int n) { on_level_entry(g.panel, g.wave_out, g.window, 1, n); }},
+      {69,
+       [](Generator& g, int) {
+         show_timing_report(g.window, g.window, g.stream.waveoutproctime, g.start_tick);
+       }},
+      {70, [](Generator& g, int) { report_sound_devices(g.wave_out, g.window); }},
+      {72, [](Generator& g, int) { open_product_page(g.window); }},
   };
   const std::tuple<WaveformKind, int, int> radios[] = {
       {kSine, 52, 57},
@@ -60,8 +65,12 @@ TEST(RouteCommand, EveryIdOfTheTable) {
       {kPinkNoise, 67, 0x12340000 + 68},
   };
   for (const auto& [kind, left, right] : radios) {
-    cases.emplace_back(left, [k = kind](Generator& g, int) { on_waveform_selected(g, 0, k); });
-    cases.emplace_back(right, [k = kind](Generator& g, int) { on_waveform_selected(g, 1, k); });
+    cases.emplace_back(left, [k = kind](Generator& g, int) {
+      on_waveform_selected(g.signal.channels, g.window, 0, k);
+    });
+    cases.emplace_back(right, [k = kind](Generator& g, int) {
+      on_waveform_selected(g.signal.channels, g.window, 1, k);
+    });
   }
   for (const auto& [id, action] : cases) {
     for (const int notification : {kEnMaxText, kEnChange}) {
@@ -101,8 +110,8 @@ TEST(RouteHorizontalScroll, EverySourceEndsWithTheFrequencyCopied) {
     const int code = source == ScrollSource::frequency ? kSbThumbTrack : kSbLineRight;
     route_horizontal_scroll(f.generator, source, code, 128);
     EXPECT_EQ(f.generator.panel.frequency, frequency);
-    EXPECT_EQ(f.generator.channels[0].frequency, frequency);
-    EXPECT_EQ(f.generator.channels[1].frequency, frequency);
+    EXPECT_EQ(f.generator.signal.channels[0].frequency, frequency);
+    EXPECT_EQ(f.generator.signal.channels[1].frequency, frequency);
     EXPECT_EQ(f.generator.panel.level_db, (std::array<double, 2>{left_db, right_db}));
     EXPECT_EQ(f.window.calls.empty(), source == ScrollSource::none);
   }
@@ -110,10 +119,10 @@ TEST(RouteHorizontalScroll, EverySourceEndsWithTheFrequencyCopied) {
 
 TEST(RouteDeviceMessage, ReachesTheStream) {
   Fixture f;
-  ASSERT_TRUE(open_output_stream(f.generator, 0x77));
-  f.generator.random.state = 12345;
+  ASSERT_TRUE(open_output_stream(f.generator.stream, f.wave_out, 0x77).opened);
+  f.generator.signal.random.state = 12345;
   route_device_message(f.generator, kMmWomOpen, nullptr);
-  EXPECT_EQ(f.generator.random.state, 1u);  // OPEN reseeds the noise
+  EXPECT_EQ(f.generator.signal.random.state, 1u);  // OPEN reseeds the noise
   const std::size_t calls = f.wave_out.calls.size() + f.window.calls.size();
   route_device_message(f.generator, 0x3BE, f.wave_out.queue.front());  // not a device event
   route_device_message(f.generator, kMmWomClose, nullptr);

@@ -1,4 +1,4 @@
-#include "panel/text_exchange.h"
+#include "synth/text_exchange.h"
 
 #include <gtest/gtest.h>
 

@@ -1,22 +1,17 @@
 #pragma once
-// The generator: every record of the program, owned by the application and
-// handed to the handlers. Each test builds a fresh one.
+// The generator: every record of the program, owned by the application. The
+// handlers below the application each take only the records they use; the
+// routing here hands them out. Each test builds a fresh one.
 
-#include <array>
 #include <cstdint>
 
+#include "app/panel_window.h"
 #include "audio/output_stream.h"
+#include "audio/wave_out.h"
+#include "panel/panel_settings.h"
 #include "synth/waveform.h"
 
 namespace tq {
-
-class WaveOutService;
-class PanelWindow;
-
-struct PanelSettings {
-  double frequency = 1.0;
-  std::array<double, 2> level_db{-50.0, -50.0};
-};
 
 struct Generator {
   Generator(WaveOutService& wave_out_service, PanelWindow& panel_window)
@@ -25,9 +20,7 @@ struct Generator {
   WaveOutService& wave_out;
   PanelWindow& window;
   PanelSettings panel{};
-  std::array<ChannelState, 2> channels{};
-  SineTable sine{};
-  RandomSource random{};
+  SignalState signal{};
   OutputStream stream{};
   std::uint32_t start_tick = 0;
 };

@@ -4,10 +4,11 @@
 #include <optional>
 
 #include "app/generator.h"
+#include "app/panel_window.h"
 #include "audio/output_stream.h"
+#include "info/message_boxes.h"
 #include "panel/frequency_control.h"
-#include "panel/panel_window.h"
-#include "panel/text_exchange.h"
+#include "synth/text_exchange.h"
 #include "synth/waveform.h"
 
 namespace tq {
@@ -42,15 +43,16 @@ void initialize_panel(Generator& generator) {
 
 void start_generator(Generator& generator, NotifyTarget window) {
   generator.wave_out.set_volume(kOutputDevice, kSilentVolume);
-  build_sine_table(generator.sine);
-  // With no sound device the panel still works, silently; the stream has
-  // already told the user why.
-  open_output_stream(generator, window);
+  build_sine_table(generator.signal.sine);
+  // With no sound device the panel still works, silently, once the user has
+  // been told why.
+  const StreamOpening opening = open_output_stream(generator.stream, generator.wave_out, window);
+  if (!opening.opened) show_notice_box(generator.window, opening.notice);
   generator.start_tick = generator.window.tick_count();
 }
 
 void on_main_window_destroyed(Generator& generator) {
-  close_output_stream(generator);
+  close_output_stream(generator.stream, generator.wave_out);
 }
 
 }  // namespace tq

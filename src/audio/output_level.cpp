@@ -2,8 +2,7 @@
 
 #include <cmath>
 
-#include "app/generator.h"
-#include "audio/wave_out.h"
+#include "audio/output_stream.h"
 
 namespace tq {
 
@@ -20,14 +19,14 @@ std::uint32_t volume_word(double left_db, double right_db) {
   return level_to_volume(left_db) + (static_cast<std::uint32_t>(level_to_volume(right_db)) << 16);
 }
 
-void apply_output_levels(Generator& generator, double left_db, double right_db) {
-  generator.wave_out.set_volume(kOutputDevice, volume_word(left_db, right_db));
+void apply_output_levels(WaveOutService& wave_out, double left_db, double right_db) {
+  wave_out.set_volume(kOutputDevice, volume_word(left_db, right_db));
 }
 
-void set_startup_volume(Generator& generator, int attenuation) {
+void set_startup_volume(WaveOutService& wave_out, WaveOutHandle handle, int attenuation) {
   std::uint32_t device = 0;
-  if (generator.wave_out.device_id(generator.stream.handle, &device) != kMmNoError) return;
-  generator.wave_out.set_volume(device, static_cast<std::uint32_t>((256 - attenuation) * 255));
+  if (wave_out.device_id(handle, &device) != kMmNoError) return;
+  wave_out.set_volume(device, static_cast<std::uint32_t>((256 - attenuation) * 255));
 }
 
 std::int16_t apply_volume(std::int16_t sample, std::uint32_t volume) {

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-namespace tq {
+#include "audio/wave_out.h"
 
-struct Generator;
+namespace tq {
 
 // The volume that stands for 0 dB (and for unity gain where the volume is
 // applied to the samples).
@@ -19,10 +19,11 @@ std::uint16_t level_to_volume(double level_db);
 std::uint32_t volume_word(double left_db, double right_db);
 
 // Sets device number 0's volume word from the two levels.
-void apply_output_levels(Generator& generator, double left_db, double right_db);
-// Sets the open stream's device volume word to (256 - attenuation) * 255:
-// 0 (silence) for the fixed start-up attenuation of 256.
-void set_startup_volume(Generator& generator, int attenuation);
+void apply_output_levels(WaveOutService& wave_out, double left_db, double right_db);
+// Sets the volume word of the device that stream `handle` plays on to
+// (256 - attenuation) * 255: 0 (silence) for the fixed start-up attenuation
+// of 256.
+void set_startup_volume(WaveOutService& wave_out, WaveOutHandle handle, int attenuation);
 
 // One sample scaled by a 16-bit volume, 64000 = unity, truncated toward zero
 // and saturated to the 16-bit range. For services that apply the volume word

@@ -7,12 +7,11 @@
 #include <cstdint>
 #include <string>
 
+#include "audio/tick_clock.h"
 #include "audio/wave_out.h"
 #include "synth/waveform.h"
 
 namespace tq {
-
-struct Generator;
 
 inline constexpr std::uint32_t kOutputDevice = 0;
 inline constexpr std::uint32_t kStreamOpenFlags = kCallbackWindow | kWaveAllowSync;  // 0x10002
@@ -25,17 +24,29 @@ struct OutputStream {
   std::uint32_t waveoutproctime = 0;  // milliseconds spent refilling buffers
 };
 
+// How an open went: `opened` when the stream plays with both buffers
+// queued; otherwise `notice` is the device's own text, for the user.
+struct StreamOpening {
+  bool opened = false;
+  std::string notice;
+};
+
 // The stream format: PCM, 2 channels, 44100 Hz, 16 bits.
 WaveFormat output_format();
 
-// Returns true when the stream is open and both buffers are queued.
-bool open_output_stream(Generator& generator, NotifyTarget window);
-// One device event: kMmWomOpen, kMmWomClose or kMmWomDone (with the header).
-void on_stream_message(Generator& generator, std::uint32_t kind, WaveHeader* header);
+// Opens the stream with `window` as the event target and queues both
+// buffers. A failed open leaves nothing open or queued.
+StreamOpening open_output_stream(OutputStream& stream, WaveOutService& wave_out,
+                                 NotifyTarget window);
+// One device event: kMmWomOpen, kMmWomClose or kMmWomDone (with the header);
+// a refill's time, read from `clock`, is added to waveoutproctime.
+void on_stream_message(OutputStream& stream, WaveOutService& wave_out, SignalState& signal,
+                       TickClock& clock, std::uint32_t kind, WaveHeader* header);
 // Refills and requeues the buffer the header names.
-void on_buffer_done(Generator& generator, WaveHeader* header);
+void on_buffer_done(OutputStream& stream, WaveOutService& wave_out, SignalState& signal,
+                    WaveHeader* header);
 // Resets and closes the stream if it is open.
-void close_output_stream(Generator& generator);
+void close_output_stream(OutputStream& stream, WaveOutService& wave_out);
 
 // The service's text for a result code as a 128-character buffer holds it:
 // at most 127 characters, ending at the first NUL.

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <string_view>
 
-#include "app/generator.h"
 #include "audio/output_stream.h"
 #include "audio/wave_out.h"
 #include "info/message_boxes.h"
@@ -103,9 +102,9 @@ std::string device_report_text(WaveOutService& wave_out) {
   return report;
 }
 
-void report_sound_devices(Generator& generator) {
+void report_sound_devices(WaveOutService& wave_out, MessageDesk& desk) {
   // Passed as an argument, so a '%' in a product name is shown as it stands.
-  show_text_box(generator.window, "%s", device_report_text(generator.wave_out).c_str(), "");
+  show_text_box(desk, "%s", device_report_text(wave_out).c_str(), "");
 }
 
 }  // namespace tq

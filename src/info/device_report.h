@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <string>
 
-namespace tq {
+#include "audio/wave_out.h"
+#include "info/message_desk.h"
 
-struct Generator;
-class WaveOutService;
+namespace tq {
 
 inline constexpr std::size_t kReportCapacity = 10000;  // terminator included
 inline constexpr std::int32_t kCompatibleRate = 44100;
@@ -17,6 +17,6 @@ inline constexpr std::int32_t kCompatibleRate = 44100;
 std::int32_t max_playback_rate(WaveOutService& wave_out, std::uint32_t device);
 // The whole report, at most 9999 characters.
 std::string device_report_text(WaveOutService& wave_out);
-void report_sound_devices(Generator& generator);
+void report_sound_devices(WaveOutService& wave_out, MessageDesk& desk);
 
 }  // namespace tq

@@ -2,10 +2,8 @@
 
 #include <cmath>
 
-#include "app/generator.h"
 #include "info/message_boxes.h"
-#include "panel/panel_window.h"
-#include "panel/text_exchange.h"
+#include "synth/text_exchange.h"
 
 namespace tq {
 
@@ -54,23 +52,23 @@ std::string timing_report_text(std::uint32_t waveoutproctime, std::int32_t elaps
          " ( " + percent_text(waveoutproctime, elapsed) + " percent)\n";
 }
 
-void show_help_box(Generator& generator) {
+void show_help_box(MessageDesk& desk) {
   // Passed as an argument, so a '%' in it is shown as it stands.
-  show_text_box(generator.window, "%s", help_text().c_str(), "");
+  show_text_box(desk, "%s", help_text().c_str(), "");
 }
 
-void show_about_box(Generator& generator) {
-  show_text_box(generator.window, about_format().c_str(), __DATE__, __TIME__);
+void show_about_box(MessageDesk& desk) {
+  show_text_box(desk, about_format().c_str(), __DATE__, __TIME__);
 }
 
-void open_product_page(Generator& generator) {
-  generator.window.open_web_address(kProductPageAddress);
+void open_product_page(MessageDesk& desk) {
+  desk.open_web_address(kProductPageAddress);
 }
 
-void show_timing_report(Generator& generator) {
-  const std::uint32_t now = generator.window.tick_count();
-  const auto elapsed = static_cast<std::int32_t>(now - generator.start_tick);
-  show_notice_box(generator.window, timing_report_text(generator.stream.waveoutproctime, elapsed));
+void show_timing_report(MessageDesk& desk, TickClock& clock, std::uint32_t waveoutproctime,
+                        std::uint32_t start_tick) {
+  const auto elapsed = static_cast<std::int32_t>(clock.tick_count() - start_tick);
+  show_notice_box(desk, timing_report_text(waveoutproctime, elapsed));
 }
 
 }  // namespace tq

@@ -4,9 +4,10 @@
 #include <cstdint>
 #include <string>
 
-namespace tq {
+#include "audio/tick_clock.h"
+#include "info/message_desk.h"
 
-struct Generator;
+namespace tq {
 
 inline constexpr const char* kProductPageAddress = "https://varnholt-electronics.example/tonquill/";
 inline constexpr std::size_t kHelpCapacity = 10000;  // terminator included
@@ -18,9 +19,11 @@ std::string about_text(const char* build_date, const char* build_time);
 // difference of two tick counts.
 std::string timing_report_text(std::uint32_t waveoutproctime, std::int32_t elapsed);
 
-void show_help_box(Generator& generator);
-void show_about_box(Generator& generator);
-void open_product_page(Generator& generator);
-void show_timing_report(Generator& generator);
+void show_help_box(MessageDesk& desk);
+void show_about_box(MessageDesk& desk);
+void open_product_page(MessageDesk& desk);
+// The refill time against the time since `start_tick`, read from `clock`.
+void show_timing_report(MessageDesk& desk, TickClock& clock, std::uint32_t waveoutproctime,
+                        std::uint32_t start_tick);
 
 }  // namespace tq

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "panel/panel_window.h"
-
 namespace tq {
 
 namespace {
@@ -41,12 +39,12 @@ std::string format_text_box(const char* format, const char* first, const char* s
   return result;
 }
 
-void show_text_box(PanelWindow& window, const char* format, const char* first, const char* second) {
-  window.show_message_box(kTextBoxTitle, format_text_box(format, first, second));
+void show_text_box(MessageDesk& desk, const char* format, const char* first, const char* second) {
+  desk.show_message_box(kTextBoxTitle, format_text_box(format, first, second));
 }
 
-void show_notice_box(PanelWindow& window, std::string_view text) {
-  window.show_message_box(kNoticeBoxTitle, std::string(text.substr(0, kNoticeCapacity - 1)));
+void show_notice_box(MessageDesk& desk, std::string_view text) {
+  desk.show_message_box(kNoticeBoxTitle, std::string(text.substr(0, kNoticeCapacity - 1)));
 }
 
 }  // namespace tq

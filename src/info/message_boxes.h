@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-namespace tq {
+#include "info/message_desk.h"
 
-class PanelWindow;
+namespace tq {
 
 inline constexpr const char* kTextBoxTitle = "Message Zavadudor Eduzuvovo";
 inline constexpr const char* kNoticeBoxTitle = "Message from Varnholt Tonquill";
@@ -16,9 +16,8 @@ inline constexpr std::size_t kNoticeCapacity = 1000;  // terminator included
 // ("%%" gives "%"; anything else is copied as it stands). The result is
 // limited to strlen(format) + strlen(first) + strlen(second) + 9 characters.
 std::string format_text_box(const char* format, const char* first, const char* second);
-void show_text_box(PanelWindow& window, const char* format, const char* first,
-                   const char* second);
+void show_text_box(MessageDesk& desk, const char* format, const char* first, const char* second);
 // Shows at most 999 characters of `text`, unchanged.
-void show_notice_box(PanelWindow& window, std::string_view text);
+void show_notice_box(MessageDesk& desk, std::string_view text);
 
 }  // namespace tq

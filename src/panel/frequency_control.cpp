@@ -2,11 +2,10 @@
 
 #include <cmath>
 
-#include "app/generator.h"
-#include "panel/panel_window.h"
+#include "panel/panel_controls.h"
 #include "panel/scroll_codes.h"
-#include "panel/text_exchange.h"
 #include "synth/numeric.h"
+#include "synth/text_exchange.h"
 
 namespace tq {
 
@@ -49,18 +48,17 @@ double clamped_scroll_frequency(double frequency) {
 
 // Shows the panel frequency on the bar and in the box and hands the keyboard
 // back to the main window.
-void show_frequency(Generator& generator) {
-  const double frequency = generator.panel.frequency;
-  generator.window.set_bar_position(Bar::frequency, frequency_to_position(frequency));
-  generator.window.set_box_text(Box::frequency, format_g(frequency));
-  generator.window.focus_main_window();
+void show_frequency(double frequency, PanelControls& controls) {
+  controls.set_bar_position(Bar::frequency, frequency_to_position(frequency));
+  controls.set_box_text(Box::frequency, format_g(frequency));
+  controls.focus_main_window();
 }
 
 // The typed frequency, rounded, or nullopt when the text is no usable
 // number: not a number at all, not finite, or too large to round.
-std::optional<double> typed_frequency(Generator& generator) {
-  const std::optional<double> typed = scan_lg(read_box(generator.window, Box::frequency));
-  return round_to_five_digits(typed.value_or(generator.panel.frequency));
+std::optional<double> typed_frequency(double frequency, PanelControls& controls) {
+  const std::optional<double> typed = scan_lg(read_box(controls, Box::frequency));
+  return round_to_five_digits(typed.value_or(frequency));
 }
 
 }  // namespace
@@ -90,26 +88,28 @@ double scrolled_frequency(double frequency, int code, int thumb_position) {
   return round_to_five_digits(clamped).value_or(clamped);
 }
 
-void on_frequency_scroll(Generator& generator, int code, int thumb_position) {
-  generator.panel.frequency = scrolled_frequency(generator.panel.frequency, code, thumb_position);
-  show_frequency(generator);
-  copy_frequency_to_channels(generator);
+void on_frequency_scroll(PanelSettings& panel, StereoChannels& channels, PanelControls& controls,
+                         int code, int thumb_position) {
+  panel.frequency = scrolled_frequency(panel.frequency, code, thumb_position);
+  show_frequency(panel.frequency, controls);
+  copy_frequency_to_channels(panel, channels);
 }
 
-void on_frequency_entry(Generator& generator, int notification) {
+void on_frequency_entry(PanelSettings& panel, StereoChannels& channels, PanelControls& controls,
+                        int notification) {
   if (notification == kEnMaxText) {
     // An unusable entry keeps the previous frequency and writes it back.
-    if (const std::optional<double> typed = typed_frequency(generator)) {
-      generator.panel.frequency = *typed;
+    if (const std::optional<double> typed = typed_frequency(panel.frequency, controls)) {
+      panel.frequency = *typed;
     }
-    show_frequency(generator);
+    show_frequency(panel.frequency, controls);
   }
-  copy_frequency_to_channels(generator);
+  copy_frequency_to_channels(panel, channels);
 }
 
-void copy_frequency_to_channels(Generator& generator) {
-  generator.channels[1].frequency = generator.panel.frequency;
-  generator.channels[0].frequency = generator.channels[1].frequency;
+void copy_frequency_to_channels(const PanelSettings& panel, StereoChannels& channels) {
+  channels[1].frequency = panel.frequency;
+  channels[0].frequency = channels[1].frequency;
 }
 
 }  // namespace tq

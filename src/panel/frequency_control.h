@@ -4,9 +4,11 @@
 
 #include <optional>
 
-namespace tq {
+#include "panel/panel_controls.h"
+#include "panel/panel_settings.h"
+#include "synth/waveform.h"
 
-struct Generator;
+namespace tq {
 
 inline constexpr double kMinScrollFrequency = 1.0;
 inline constexpr double kMaxScrollFrequency = 20000.0;
@@ -22,9 +24,15 @@ std::optional<double> round_to_five_digits(double x);
 // The frequency after one scroll event: step, clamp to 1..20000, round.
 double scrolled_frequency(double frequency, int code, int thumb_position);
 
-void on_frequency_scroll(Generator& generator, int code, int thumb_position);
-void on_frequency_entry(Generator& generator, int notification);
+// One scroll event on the frequency bar: the panel frequency, the bar, the
+// box and both channels follow.
+void on_frequency_scroll(PanelSettings& panel, StereoChannels& channels, PanelControls& controls,
+                         int code, int thumb_position);
+// A notification from the frequency box; Enter (kEnMaxText) takes the typed
+// value. Both channels take the panel frequency afterwards.
+void on_frequency_entry(PanelSettings& panel, StereoChannels& channels, PanelControls& controls,
+                        int notification);
 // Both channels take the panel frequency (channel 1 first, then channel 0).
-void copy_frequency_to_channels(Generator& generator);
+void copy_frequency_to_channels(const PanelSettings& panel, StereoChannels& channels);
 
 }  // namespace tq

@@ -7,7 +7,7 @@
 #include <array>
 #include <span>
 
-#include "panel/panel_window.h"
+#include "panel/panel_controls.h"
 
 namespace tq {
 

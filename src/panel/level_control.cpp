@@ -3,12 +3,11 @@
 #include <cstddef>
 #include <optional>
 
-#include "app/generator.h"
 #include "audio/output_level.h"
-#include "panel/panel_window.h"
+#include "panel/panel_controls.h"
 #include "panel/scroll_codes.h"
-#include "panel/text_exchange.h"
 #include "synth/numeric.h"
+#include "synth/text_exchange.h"
 
 namespace tq {
 
@@ -39,8 +38,15 @@ double stepped_level(double level_db, int code, int thumb_position) {
   return scrolled_value(level_db, kStepDb, code, thumb_level(thumb_position));
 }
 
-void apply_levels(Generator& generator) {
-  apply_output_levels(generator, generator.panel.level_db[0], generator.panel.level_db[1]);
+// Shows the channel's level on its bar and in its box and sets the device
+// volume from both levels.
+void show_and_apply_level(const PanelSettings& panel, WaveOutService& wave_out,
+                          PanelControls& controls, std::size_t slot) {
+  const double level = panel.level_db[slot];
+  controls.set_bar_position(level_bar(slot), level_to_position(level));
+  controls.set_box_text(level_box(slot), format_g(level));
+  apply_output_levels(wave_out, panel.level_db[0], panel.level_db[1]);
+  controls.focus_main_window();
 }
 
 }  // namespace
@@ -62,32 +68,32 @@ double clamped_entry_level(double level_db) {
   return level_db;
 }
 
-void on_level_scroll(Generator& generator, int channel, int code, int thumb_position) {
+void on_level_scroll(PanelSettings& panel, WaveOutService& wave_out, PanelControls& controls,
+                     int channel, int code, int thumb_position) {
   const std::size_t slot = channel_slot(channel);
-  double& level = generator.panel.level_db[slot];
+  double& level = panel.level_db[slot];
   level = scrolled_level(level, code, thumb_position);
-  generator.window.set_bar_position(level_bar(slot), level_to_position(level));
-  generator.window.set_box_text(level_box(slot), format_g(level));
-  apply_levels(generator);
-  generator.window.focus_main_window();
+  show_and_apply_level(panel, wave_out, controls, slot);
 }
 
-void on_level_entry(Generator& generator, int channel, int notification) {
+void on_level_entry(PanelSettings& panel, WaveOutService& wave_out, PanelControls& controls,
+                    int channel, int notification) {
   if (notification != kEnMaxText) return;
   const std::size_t slot = channel_slot(channel);
-  double& level = generator.panel.level_db[slot];
+  double& level = panel.level_db[slot];
   // Text that is no number keeps the level, which is clamped all the same.
-  const std::optional<double> typed = scan_lg(read_box(generator.window, level_box(slot)));
+  const std::optional<double> typed = scan_lg(read_box(controls, level_box(slot)));
   level = clamped_entry_level(typed.value_or(level));
-  generator.window.set_box_text(level_box(slot), format_g(level));
-  generator.window.set_bar_position(level_bar(slot), level_to_position(level));
-  apply_levels(generator);
-  generator.window.focus_main_window();
+  controls.set_box_text(level_box(slot), format_g(level));
+  controls.set_bar_position(level_bar(slot), level_to_position(level));
+  apply_output_levels(wave_out, panel.level_db[0], panel.level_db[1]);
+  controls.focus_main_window();
 }
 
-void on_waveform_selected(Generator& generator, int channel, WaveformKind kind) {
-  generator.channels[channel_slot(channel)].waveform = kind;
-  generator.window.focus_main_window();
+void on_waveform_selected(StereoChannels& channels, PanelControls& controls, int channel,
+                          WaveformKind kind) {
+  channels[channel_slot(channel)].waveform = kind;
+  controls.focus_main_window();
 }
 
 }  // namespace tq

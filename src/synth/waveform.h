@@ -42,6 +42,9 @@ struct ChannelState {
   PinkFilter pink{};
 };
 
+// Channel 0 is the left one, channel 1 the right one.
+using StereoChannels = std::array<ChannelState, 2>;
+
 // A sine of peak 25000. Entries 0..65535 are the half period the samples
 // are defined by; entries 65536..131071 repeat them negated, so a phase p
 // reads entry p >> 15 with its sign already applied.
@@ -52,6 +55,14 @@ struct SineTable {
 
 // Interleaved stereo block: frame n is [2n] left, [2n + 1] right.
 using Block = std::array<std::int16_t, kBlockSamples>;
+
+// Everything the stream renders its blocks from: the two channels, the
+// sine table and the noise source they share.
+struct SignalState {
+  StereoChannels channels{};
+  SineTable sine{};
+  RandomSource random{};
+};
 
 void build_sine_table(SineTable& table);
 

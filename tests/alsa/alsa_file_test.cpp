@@ -10,11 +10,11 @@
 
 #include "alsa_test_support.h"
 #include "app/generator.h"
+#include "app/routing.h"
 #include "audio/output_level.h"
 #include "audio/output_stream.h"
 #include "doubles/recording_window.h"
 #include "info/device_report.h"
-#include "panel/routing.h"
 #include "synth/waveform.h"
 
 namespace tq::testing {
@@ -312,14 +312,14 @@ TEST_F(AlsaFileTest, VolumeIsASoftwareGainWithShortRamps) {
 TEST_F(AlsaFileTest, CoreStreamPlaysSilenceThenTheRenderedBlocks) {
   RecordingWindow window;
   Generator generator(service, window);
-  build_sine_table(generator.sine);
-  generator.channels[0].frequency = generator.channels[1].frequency = 1000.0;
-  generator.channels[0].waveform = kSawtooth;
-  generator.channels[1].waveform = kWhiteNoise;
+  build_sine_table(generator.signal.sine);
+  generator.signal.channels[0].frequency = generator.signal.channels[1].frequency = 1000.0;
+  generator.signal.channels[0].waveform = kSawtooth;
+  generator.signal.channels[1].waveform = kWhiteNoise;
   events.hold(kMmWomOpen);  // the levels are in place before anything plays
-  ASSERT_TRUE(open_output_stream(generator, 0x77));
+  ASSERT_TRUE(open_output_stream(generator.stream, service, 0x77).opened);
   ASSERT_TRUE(events.wait_held());
-  apply_output_levels(generator, 0.0, 0.0);
+  apply_output_levels(service, 0.0, 0.0);
   events.release();
 
   std::vector<std::vector<std::int16_t>> expected(2, std::vector<std::int16_t>(kBlockSamples));
@@ -331,7 +331,7 @@ TEST_F(AlsaFileTest, CoreStreamPlaysSilenceThenTheRenderedBlocks) {
     expected.emplace_back(refilled.begin(), refilled.end());
   }
   ASSERT_EQ(expected.size(), 8u);
-  close_output_stream(generator);
+  close_output_stream(generator.stream, service);
   // Each buffer reported done before the close was handed to ALSA whole;
   // the two still queued may have been cut short by the reset.
   const std::size_t played = expected.size() - 2;

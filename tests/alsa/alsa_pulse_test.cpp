@@ -15,11 +15,11 @@
 
 #include "alsa_test_support.h"
 #include "app/generator.h"
+#include "app/routing.h"
 #include "audio/output_level.h"
 #include "audio/output_stream.h"
 #include "doubles/recording_window.h"
 #include "info/device_report.h"
-#include "panel/routing.h"
 #include "synth/waveform.h"
 
 namespace tq::testing {
@@ -156,13 +156,13 @@ class AlsaPulseTest : public ::testing::Test {
 TEST_F(AlsaPulseTest, CoreStreamIsHeardBitExactInRealTime) {
   RecordingWindow window;
   Generator generator(service, window);
-  build_sine_table(generator.sine);
-  generator.channels[0].frequency = generator.channels[1].frequency = 1000.0;
-  generator.channels[1].waveform = kWhiteNoise;
+  build_sine_table(generator.signal.sine);
+  generator.signal.channels[0].frequency = generator.signal.channels[1].frequency = 1000.0;
+  generator.signal.channels[1].waveform = kWhiteNoise;
   events.hold(kMmWomOpen);
-  ASSERT_TRUE(open_output_stream(generator, 0x77));
+  ASSERT_TRUE(open_output_stream(generator.stream, service, 0x77).opened);
   ASSERT_TRUE(events.wait_held());
-  apply_output_levels(generator, 0.0, 0.0);
+  apply_output_levels(service, 0.0, 0.0);
   events.release();
 
   std::vector<std::int16_t> rendered;
@@ -181,7 +181,7 @@ TEST_F(AlsaPulseTest, CoreStreamIsHeardBitExactInRealTime) {
   ASSERT_EQ(done, 8u);
   std::this_thread::sleep_for(300ms);  // the last block leaves the ring
   const std::vector<std::int16_t> heard = recorder->stop();
-  close_output_stream(generator);
+  close_output_stream(generator.stream, service);
   // Two silent blocks and six rendered ones were handed over at the pace of
   // playing, not faster.
   EXPECT_GT(seconds, 7 * 0.1858 * 0.8);

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "panel/panel_window.h"
+#include "app/panel_window.h"
 
 namespace tq::testing {
 

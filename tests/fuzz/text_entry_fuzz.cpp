@@ -10,13 +10,13 @@
 #include <string>
 
 #include "app/generator.h"
+#include "app/routing.h"
 #include "doubles/recording_wave_out.h"
 #include "doubles/recording_window.h"
 #include "panel/frequency_control.h"
 #include "panel/level_control.h"
-#include "panel/routing.h"
 #include "panel/scroll_codes.h"
-#include "panel/text_exchange.h"
+#include "synth/text_exchange.h"
 #include "synth/waveform.h"
 
 namespace {
@@ -55,8 +55,8 @@ void require(bool condition) {
 void check_state(const tq::Generator& g) {
   for (const double level : g.panel.level_db) require(level >= -99.0 && level <= 0.0);
   require(std::isfinite(g.panel.frequency));
-  require(g.channels[0].frequency == g.panel.frequency);
-  require(g.channels[1].frequency == g.panel.frequency);
+  require(g.signal.channels[0].frequency == g.panel.frequency);
+  require(g.signal.channels[1].frequency == g.panel.frequency);
 }
 
 void type_into_box(tq::Generator& g, tq::testing::RecordingWindow& window, Input& in) {
@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tq::testing::RecordingWaveOut wave_out;
   tq::testing::RecordingWindow window;
   tq::Generator g(wave_out, window);
-  tq::build_sine_table(g.sine);
+  tq::build_sine_table(g.signal.sine);
   Input in(data, size);
   for (int action = 0; action < kMaxActions && !in.empty(); ++action) {
     const std::uint8_t choice = in.byte();
@@ -103,6 +103,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check_state(g);
   }
   tq::Block block{};
-  tq::render_block(block, g.channels, g.sine, g.random);
+  tq::render_block(block, g.signal.channels, g.signal.sine, g.signal.random);
   return 0;
 }

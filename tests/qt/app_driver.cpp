@@ -32,7 +32,7 @@
 #include <string>
 
 #include "panel/layout.h"
-#include "panel/routing.h"
+#include "app/routing.h"
 #include "platform/qt/program.h"
 
 namespace {
@@ -94,8 +94,8 @@ void report_state(Program& program) {
   const tq::Generator& generator = program.generator();
   std::ostringstream line;
   line << "ok state " << generator.panel.frequency << " " << generator.panel.level_db[0] << " "
-       << generator.panel.level_db[1] << " " << generator.channels[0].waveform << " "
-       << generator.channels[1].waveform << " recoveries=" << program.wave_out().recovery_count()
+       << generator.panel.level_db[1] << " " << generator.signal.channels[0].waveform << " "
+       << generator.signal.channels[1].waveform << " recoveries=" << program.wave_out().recovery_count()
        << " lost=" << program.wave_out().device_lost();
   reply(line.str());
 }

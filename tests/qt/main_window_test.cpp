@@ -25,7 +25,7 @@
 #include "info/device_report.h"
 #include "info/info_commands.h"
 #include "info/message_boxes.h"
-#include "panel/routing.h"
+#include "app/routing.h"
 #include "platform/qt/program.h"
 
 namespace tq::qt {
@@ -245,7 +245,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(bar->value(), position);
     QCOMPARE(bar->sliderPosition(), position);
     QCOMPARE(f_->box(slot)->text(), QString::number(value));
-    QCOMPARE(f_->generator.channels[1].frequency, f_->generator.panel.frequency);
+    QCOMPARE(f_->generator.signal.channels[1].frequency, f_->generator.panel.frequency);
   }
 
   void dragging_the_thumb_data() {
@@ -288,10 +288,10 @@ class MainWindowTest : public QObject {
     QFETCH(int, id);
     QFETCH(int, channel);
     const auto c = static_cast<std::size_t>(channel);
-    f_->generator.channels[c].waveform = 0;
+    f_->generator.signal.channels[c].waveform = 0;
     QTest::mouseClick(f_->window.radio_button(id), Qt::LeftButton);
-    QTEST(f_->generator.channels[c].waveform, "kind");
-    QCOMPARE(f_->generator.channels[1 - c].waveform, kSine);
+    QTEST(f_->generator.signal.channels[c].waveform, "kind");
+    QCOMPARE(f_->generator.signal.channels[1 - c].waveform, kSine);
     QVERIFY(f_->window.radio_button(channel == 0 ? 57 : 52)->isChecked());
     for (const ControlSpec& entry : panel_controls())
       if (entry.kind == ControlKind::radio && entry.slot == channel)

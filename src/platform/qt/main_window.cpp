@@ -21,7 +21,7 @@
 
 #include "app/generator.h"
 #include "app/lifetime.h"
-#include "panel/routing.h"
+#include "app/routing.h"
 #include "panel/scroll_codes.h"
 #include "platform/qt/scroll_mapping.h"
 

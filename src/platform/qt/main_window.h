@@ -16,7 +16,7 @@
 
 #include "audio/wave_out.h"
 #include "panel/layout.h"
-#include "panel/panel_window.h"
+#include "app/panel_window.h"
 
 class QAction;
 class QButtonGroup;

@@ -5,7 +5,7 @@
 
 #include "app/lifetime.h"
 #include "panel/layout.h"
-#include "panel/routing.h"
+#include "app/routing.h"
 
 namespace tq {
 

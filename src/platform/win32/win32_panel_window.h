@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "panel/panel_window.h"
+#include "app/panel_window.h"
 
 namespace tq {
 

@@ -1,4 +1,4 @@
-#include "panel/routing.h"
+#include "app/routing.h"
 
 #include <array>
 
@@ -8,7 +8,6 @@
 #include "info/info_commands.h"
 #include "panel/frequency_control.h"
 #include "panel/level_control.h"
-#include "panel/panel_window.h"
 #include "synth/waveform.h"
 
 namespace tq {
@@ -45,19 +44,20 @@ bool run_menu_command(Generator& generator, int id) {
       generator.window.request_close();
       return true;
     case kCmdHelp:
-      show_help_box(generator);
+      show_help_box(generator.window);
       return true;
     case kCmdAbout:
-      show_about_box(generator);
+      show_about_box(generator.window);
       return true;
     case kCmdTimingReport:
-      show_timing_report(generator);
+      show_timing_report(generator.window, generator.window, generator.stream.waveoutproctime,
+                         generator.start_tick);
       return true;
     case kCmdDeviceReport:
-      report_sound_devices(generator);
+      report_sound_devices(generator.wave_out, generator.window);
       return true;
     case kCmdProductPage:
-      open_product_page(generator);
+      open_product_page(generator.window);
       return true;
     default:
       return false;
@@ -68,13 +68,14 @@ bool run_menu_command(Generator& generator, int id) {
 bool run_box_command(Generator& generator, int id, int notification) {
   switch (id) {
     case kIdFrequencyBox:
-      on_frequency_entry(generator, notification);
+      on_frequency_entry(generator.panel, generator.signal.channels, generator.window,
+                         notification);
       return true;
     case kIdLeftLevelBox:
-      on_level_entry(generator, 0, notification);
+      on_level_entry(generator.panel, generator.wave_out, generator.window, 0, notification);
       return true;
     case kIdRightLevelBox:
-      on_level_entry(generator, 1, notification);
+      on_level_entry(generator.panel, generator.wave_out, generator.window, 1, notification);
       return true;
     default:
       return false;
@@ -86,7 +87,7 @@ bool run_radio_command(Generator& generator, int id) {
   int channel = 0;
   int kind = 0;
   if (!waveform_for_id(id, &channel, &kind)) return false;
-  on_waveform_selected(generator, channel, kind);
+  on_waveform_selected(generator.signal.channels, generator.window, channel, kind);
   return true;
 }
 
@@ -106,34 +107,31 @@ void route_horizontal_scroll(Generator& generator, ScrollSource source, int code
                              int thumb_position) {
   switch (source) {
     case ScrollSource::frequency:
-      on_frequency_scroll(generator, code, thumb_position);
+      on_frequency_scroll(generator.panel, generator.signal.channels, generator.window, code,
+                          thumb_position);
       break;
     case ScrollSource::left_level:
-      on_level_scroll(generator, 0, code, thumb_position);
+      on_level_scroll(generator.panel, generator.wave_out, generator.window, 0, code,
+                      thumb_position);
       break;
     case ScrollSource::right_level:
-      on_level_scroll(generator, 1, code, thumb_position);
+      on_level_scroll(generator.panel, generator.wave_out, generator.window, 1, code,
+                      thumb_position);
       break;
     case ScrollSource::none:
       break;
   }
   // Every horizontal scroll event ends with both channels at the panel
   // frequency, also one from a level bar or from no known bar.
-  copy_frequency_to_channels(generator);
+  copy_frequency_to_channels(generator.panel, generator.signal.channels);
 }
 
 void route_device_message(Generator& generator, std::uint32_t message, WaveHeader* header) {
-  switch (message) {
-    case kMmWomOpen:
-    case kMmWomClose:
-      on_stream_message(generator, message, nullptr);
-      break;
-    case kMmWomDone:
-      on_stream_message(generator, message, header);
-      break;
-    default:
-      break;  // not a device event
-  }
+  if (message != kMmWomOpen && message != kMmWomClose && message != kMmWomDone) return;
+  // Only a DONE names a buffer.
+  WaveHeader* returned = message == kMmWomDone ? header : nullptr;
+  on_stream_message(generator.stream, generator.wave_out, generator.signal, generator.window,
+                    message, returned);
 }
 
 bool waveform_for_id(int id, int* channel, int* kind) {
