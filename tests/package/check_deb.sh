@@ -115,7 +115,7 @@ quiet_validator() {
   local status=$?
   [ -n "$output" ] && echo "$output"
   [ "$status" -eq 0 ] || return 1
-  [ -z "$(grep -v -e '^✔ Validation was successful\.$' -e '^$' <<<"$output")" ]
+  ! grep -q -v -e '^✔ Validation was successful\.$' -e '^$' <<<"$output"
 }
 
 metadata() {
@@ -174,8 +174,8 @@ install_and_remove() {
     [ "$(man -w "$page")" = "/usr/share/man/man1/$page.1.gz" ] || fail "man -w $page"
   done
   [ -f /usr/share/applications/tonquill.desktop ] || fail "no menu entry installed"
-  apt_get purge tonquill || fail "apt-get purge tonquill"
-  ! is_installed || fail "still installed after the removal"
+  apt_get remove tonquill || fail "apt-get remove tonquill"
+  ! dpkg-query -W tonquill >/dev/null 2>&1 || fail "dpkg still knows tonquill after the removal"
   local left
   left="$(ls -d /usr/bin/tonquill /usr/bin/tonquill-render /usr/share/doc/tonquill \
     /usr/share/man/man1/tonquill.1.gz 2>/dev/null)"
