@@ -21,11 +21,14 @@
 #include <thread>
 
 #include "app/generator.h"
+#include "app/routing.h"
 #include "doubles/recording_wave_out.h"
 #include "info/device_report.h"
 #include "info/info_commands.h"
 #include "info/message_boxes.h"
-#include "app/routing.h"
+#include "panel/frequency_control.h"
+#include "panel/level_control.h"
+#include "panel/scroll_codes.h"
 #include "platform/qt/program.h"
 
 namespace tq::qt {
@@ -85,17 +88,28 @@ void type(QLineEdit* box, const QString& text, int key = Qt::Key_Return) {
                   key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
 }
 
-QPoint thumb_centre(QScrollBar* bar) {
+QRect bar_part(QScrollBar* bar, QStyle::SubControl part) {
   QStyleOptionSlider option;
   option.initFrom(bar);
   option.orientation = Qt::Horizontal;
   option.state |= QStyle::State_Horizontal;
   option.maximum = bar->maximum();
-  option.sliderPosition = option.sliderValue = bar->value();
+  option.sliderPosition = option.sliderValue = bar->sliderPosition();
   option.pageStep = bar->pageStep();
-  return bar->style()
-      ->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar)
-      .center();
+  return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar);
+}
+
+// The position a thumb whose left edge is at `thumb_x` stands for, as the
+// desktop's style maps pixels to the bar's range.
+int position_at(QScrollBar* bar, int thumb_x) {
+  const QRect groove = bar_part(bar, QStyle::SC_ScrollBarGroove);
+  const int span = groove.width() - bar_part(bar, QStyle::SC_ScrollBarSlider).width();
+  return QStyle::sliderValueFromPosition(bar->minimum(), bar->maximum(), thumb_x - groove.x(),
+                                         span);
+}
+
+QPoint thumb_centre(QScrollBar* bar) {
+  return bar_part(bar, QStyle::SC_ScrollBarSlider).center();
 }
 
 }  // namespace
@@ -275,6 +289,40 @@ class MainWindowTest : public QObject {
     QCOMPARE(f_->box(slot)->text(), QString::number(left_end));
   }
 
+  // Held, the thumb is where the cursor puts it and each move plays that
+  // position; let go, the position let go at is the one that counts.
+  void a_held_thumb_stays_under_the_cursor_data() {
+    QTest::addColumn<int>("slot");
+    QTest::newRow("frequency") << kFreq;
+    QTest::newRow("left level") << kLeft;
+  }
+  void a_held_thumb_stays_under_the_cursor() {
+    QFETCH(int, slot);
+    QScrollBar* bar = f_->bar(slot);
+    const auto played = [slot](int code, int position) {
+      return slot == kFreq ? scrolled_frequency(1.0, code, position)
+                           : scrolled_level(-50.0, code, position);
+    };
+    const QPoint grab = thumb_centre(bar);
+    const int grab_offset = grab.x() - bar_part(bar, QStyle::SC_ScrollBarSlider).x();
+    QTest::mousePress(bar, Qt::LeftButton, {}, grab);
+    int position = 0;
+    for (int x = grab.x() + 1; x < bar->width(); x += 3) {
+      QTest::mouseMove(bar, QPoint(x, grab.y()));
+      position = position_at(bar, x - grab_offset);
+      QCOMPARE(bar->sliderPosition(), position);
+      QCOMPARE(f_->value(slot), played(kSbThumbTrack, position));
+    }
+    QVERIFY(position > 200);
+    const int released_at = position_at(bar, bar->width() / 2 - grab_offset);
+    QTest::mouseMove(bar, QPoint(bar->width() / 2, grab.y()));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, grab.y()));
+    const double value = played(kSbThumbPosition, released_at);
+    QCOMPARE(f_->value(slot), value);
+    QCOMPARE(bar->value(), slot == kFreq ? frequency_to_position(value) : level_to_position(value));
+    QCOMPARE(bar->sliderPosition(), bar->value());
+  }
+
   void radio_buttons_data() {
     QTest::addColumn<int>("id");
     QTest::addColumn<int>("channel");
@@ -319,6 +367,8 @@ class MainWindowTest : public QObject {
     } else {
       f_->window.menu_action(id)->trigger();
     }
+    // The device report arrives from beside the window's thread.
+    if (id == kCmdDeviceReport) QTRY_VERIFY(!open_boxes().empty());
     const std::vector<QMessageBox*> boxes = open_boxes();
     QCOMPARE(f_->addresses,
              id == kCmdProductPage ? QStringList{kProductPageAddress} : QStringList{});

@@ -2,10 +2,18 @@
 // sound through ALSA. The command line is not read.
 
 #include <QApplication>
+#include <cstdio>
 
+#include "platform/qt/display_check.h"
 #include "platform/qt/program.h"
 
 int main(int /*argc*/, char** argv) {
+  const std::optional<std::string> missing =
+      tq::qt::missing_display(tq::qt::read_display_environment(), tq::qt::x_display_reachable);
+  if (missing) {
+    std::fputs(tq::qt::no_display_line(*missing).c_str(), stderr);
+    return 1;
+  }
   // Qt gets the program's name only, so no argument changes what it does.
   int qt_argc = 1;
   QApplication application(qt_argc, argv);

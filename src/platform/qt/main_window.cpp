@@ -24,6 +24,7 @@
 #include "app/routing.h"
 #include "panel/scroll_codes.h"
 #include "platform/qt/scroll_mapping.h"
+#include "platform/qt/window_frame.h"
 
 namespace tq::qt {
 
@@ -31,6 +32,9 @@ namespace {
 
 // BN_CLICKED: the notification a button's command carries.
 constexpr int kButtonClicked = 0;
+// How often and how long a shown window looks for its frame: one second.
+constexpr int kFrameChecks = 50;
+constexpr std::chrono::milliseconds kFrameCheckInterval(20);
 
 template <typename E>
 std::size_t index_of(E e) {
@@ -240,19 +244,32 @@ void MainWindow::place_scroll_bars(int client_width) {
   }
 }
 
+// 600 x 280 is the outer size, frame included. This runs before the window
+// is mapped: where the window manager tells its frame on request, the window
+// goes on screen at its outer size. Elsewhere the frame is known only once
+// the window is on screen, and the window is fitted then.
 void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (fitted_) return;
   fitted_ = true;
-  // The window manager's frame is known once the window is on screen.
-  QTimer::singleShot(0, this, [this] { fit_outer_size(); });
+  if (const std::optional<FrameExtents> frame = frame_extents_before_showing(*this)) {
+    resize(kWindowWidth - frame->left - frame->right, kWindowHeight - frame->top - frame->bottom);
+  }
+  fit_outer_size(kFrameChecks);
 }
 
-// 600 x 280 is the outer size, frame included, as far as the frame is known.
-void MainWindow::fit_outer_size() {
+// Fits the window to the frame once the frame is known, looking again every
+// few milliseconds `checks_left` times; without a window manager there is
+// no frame and the client keeps 600 x 280.
+void MainWindow::fit_outer_size(int checks_left) {
   const QSize frame = frameGeometry().size() - size();
   if (frame.width() > 0 || frame.height() > 0) {
     resize(kWindowWidth - frame.width(), kWindowHeight - frame.height());
+    return;
+  }
+  if (checks_left > 0) {
+    QTimer::singleShot(kFrameCheckInterval, this,
+                       [this, checks_left] { fit_outer_size(checks_left - 1); });
   }
 }
 
@@ -263,14 +280,16 @@ void MainWindow::command(int id, int notification) {
 }
 
 // Qt has moved the thumb by its own step when this runs; the core decides
-// where it goes, and the bar shows that and nothing else.
+// where it goes, and the bar shows that and nothing else. A thumb the user
+// holds is the exception: it stays under the cursor until it is let go.
 void MainWindow::on_bar_action(Bar which, int action) {
   QScrollBar* scroll_bar = bar(which);
   const int position = scroll_bar->sliderPosition();
+  const bool held = scroll_bar->isSliderDown();
   const std::optional<int> code =
-      scroll_code_for_action(action, scroll_bar->isSliderDown(), position - scroll_bar->value());
+      scroll_code_for_action(action, held, position - scroll_bar->value());
   if (code) scroll(which, *code, position);
-  scroll_bar->setValue(scroll_bar->value());
+  if (!(held && action == QAbstractSlider::SliderMove)) scroll_bar->setValue(scroll_bar->value());
 }
 
 // Keys go to the core directly; Qt does not move the thumb for them.
@@ -281,10 +300,14 @@ bool MainWindow::on_bar_key(Bar which, const QKeyEvent& event) {
   return true;
 }
 
+// The position let go at is the one reported; then the bar shows the
+// core's position, also one it set while the thumb was held.
 void MainWindow::on_bar_released(Bar which) {
   const int position = bar(which)->sliderPosition();
   scroll(which, kSbThumbPosition, position);
   scroll(which, kSbEndScroll, position);
+  std::optional<int>& held = held_positions_[index_of(which)];
+  if (held) set_bar_position(which, *held);
 }
 
 void MainWindow::scroll(Bar which, int code, int position) {
@@ -313,9 +336,18 @@ std::string MainWindow::box_text(Box which) {
 }
 
 void MainWindow::set_bar_position(Bar which, int position) {
+  QScrollBar* scroll_bar = bar(which);
+  std::optional<int>& held = held_positions_[index_of(which)];
+  // Moving a thumb the user holds would make Qt take that position as the
+  // user's own: it waits until the thumb is let go.
+  if (scroll_bar->isSliderDown()) {
+    held = position;
+    return;
+  }
+  held.reset();
   // setValue, not setSliderPosition: it moves the thumb without reporting
   // a new action of its own.
-  bar(which)->setValue(position);
+  scroll_bar->setValue(position);
 }
 
 void MainWindow::focus_main_window() {

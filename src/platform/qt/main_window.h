@@ -10,13 +10,14 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "app/panel_window.h"
 #include "audio/wave_out.h"
 #include "panel/layout.h"
-#include "app/panel_window.h"
 
 class QAction;
 class QButtonGroup;
@@ -90,7 +91,7 @@ class MainWindow final : public QMainWindow, public PanelWindow {
   void add_bar(const ControlSpec& entry);
   void add_radio(const ControlSpec& entry);
   void place_scroll_bars(int client_width);
-  void fit_outer_size();
+  void fit_outer_size(int checks_left);
 
   void command(int id, int notification);
   void on_bar_action(Bar which, int action);
@@ -103,6 +104,9 @@ class MainWindow final : public QMainWindow, public PanelWindow {
   std::array<QLineEdit*, 3> boxes_{};    // indexed by Box
   std::array<QScrollBar*, 3> bars_{};    // indexed by Bar
   std::array<QButtonGroup*, 2> rows_{};  // one radio row per channel
+  // The core's position for a bar whose thumb the user holds, shown once
+  // the thumb is let go.
+  std::array<std::optional<int>, 3> held_positions_{};
   std::vector<std::pair<int, QRadioButton*>> radios_;
   std::vector<std::pair<int, QAction*>> menu_actions_;
   std::vector<QPointer<QMessageBox>> message_boxes_;
