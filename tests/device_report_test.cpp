@@ -62,24 +62,52 @@ TEST(DeviceReport, ListsEachRecordFieldInItsFormat) {
                 "Max playback rate =999900 : " +
                 kCompatible);
   EXPECT_NE(report.find("\nProduct name = " + std::string(31, 'N') + "\nStandard"), report.npos);
-  EXPECT_EQ(queries, 3 * 9990);  // every rate of 1000, 1100, ... 999900
+  // From 999900 down: 9520 queries to reach 48000, one for each of the others.
+  EXPECT_EQ(queries, 9520 + 1 + 1);
 }
 
+// The search from the top finds what a scan of the whole grid upwards
+// finds, with a query for each rate above the answer and one for it.
 TEST(DeviceReport, MaxRateIsTheLargestAcceptedRateOfTheGrid) {
   using Accepts = bool (*)(std::uint32_t);
-  const std::tuple<Accepts, std::int32_t, const std::string&> cases[] = {
-      {[](std::uint32_t r) { return r == 48000; }, 48000, kCompatible},
-      {[](std::uint32_t r) { return r <= 44000; }, 44000, kNotCompatible},
-      {[](std::uint32_t r) { return r == 44100; }, 44100, kCompatible},
-      {[](std::uint32_t) { return false; }, 0, kNotCompatible},
-      {[](std::uint32_t r) { return r == 44150 || r >= 1000000; }, 0, kNotCompatible},
+  const std::tuple<Accepts, std::int32_t, const std::string&, long> cases[] = {
+      {[](std::uint32_t) { return true; }, 999900, kCompatible, 1},
+      {[](std::uint32_t r) { return r <= 192000; }, 192000, kCompatible, 8080},
+      {[](std::uint32_t r) { return r == 48000; }, 48000, kCompatible, 9520},
+      {[](std::uint32_t r) { return r <= 44000; }, 44000, kNotCompatible, 9560},
+      {[](std::uint32_t r) { return r == 44100; }, 44100, kCompatible, 9559},
+      {[](std::uint32_t r) { return r == 1000; }, 1000, kNotCompatible, 9990},
+      {[](std::uint32_t) { return false; }, 0, kNotCompatible, 9990},
+      {[](std::uint32_t r) { return r == 44150 || r >= 1000000; }, 0, kNotCompatible, 9990},
   };
-  for (const auto& [accepts, max_rate, verdict] : cases) {
+  for (const auto& [accepts, max_rate, verdict, expected_queries] : cases) {
+    std::int32_t full_scan = 0;
+    for (std::uint32_t rate = 1000; rate < 1000000; rate += 100) {
+      if (accepts(rate)) full_scan = static_cast<std::int32_t>(rate);
+    }
+    EXPECT_EQ(full_scan, max_rate);
     FakeDevice device;
     device.accepts = accepts;
-    EXPECT_TRUE(shown_report({device}).ends_with(
-        "\nMax playback rate =" + std::to_string(max_rate) + " : " + verdict));
+    long queries = 0;
+    EXPECT_TRUE(
+        shown_report({device}, &queries)
+            .ends_with("\nMax playback rate =" + std::to_string(max_rate) + " : " + verdict));
+    EXPECT_EQ(queries, expected_queries) << max_rate;
   }
+}
+
+// A stop request ends the search without another query.
+TEST(DeviceReport, StopRequestEndsTheProbe) {
+  testing::RecordingWaveOut wave_out;
+  wave_out.devices.resize(2);
+  wave_out.devices[0].accepts = [](std::uint32_t) { return false; };
+  std::stop_source stop;
+  long queries = 0;
+  wave_out.on_query = [&](std::uint32_t, const WaveFormat&) {
+    if (++queries == 10) stop.request_stop();
+  };
+  device_report_text(wave_out, stop.get_token());
+  EXPECT_EQ(queries, 10);
 }
 
 // 40 devices with the longest fields overrun the 9999 characters; the report

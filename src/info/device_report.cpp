@@ -12,8 +12,8 @@ namespace tq {
 
 namespace {
 
-constexpr std::int32_t kFirstProbeRate = 1000;
-constexpr std::int32_t kProbeRateLimit = 1000000;  // exclusive
+constexpr std::int32_t kLowestProbeRate = 1000;
+constexpr std::int32_t kHighestProbeRate = 999900;
 constexpr std::int32_t kProbeRateStep = 100;
 constexpr std::size_t kMaxReportLength = kReportCapacity - 1;
 constexpr std::string_view kCutMark = "\n[Report cut short: too many devices to list]\n";
@@ -56,13 +56,14 @@ std::string rate_line(std::int32_t max_rate) {
                                       : "This device is not compatible with tq_daro\n");
 }
 
-std::string device_block(WaveOutService& wave_out, std::uint32_t device) {
+std::string device_block(WaveOutService& wave_out, std::uint32_t device,
+                         const std::stop_token& stop) {
   WaveOutCaps caps{};
   const MMResult result = wave_out.device_caps(device, &caps);
   std::string block = "\nDevice id=" + decimal(device) + "\n";
   block +=
       result == kMmNoError ? capability_lines(caps) : capability_failure_line(wave_out, result);
-  return block + rate_line(max_playback_rate(wave_out, device));
+  return block + rate_line(max_playback_rate(wave_out, device, stop));
 }
 
 WaveFormat probe_format(std::int32_t rate) {
@@ -83,20 +84,23 @@ void cut_report(std::string& report) {
 
 }  // namespace
 
-std::int32_t max_playback_rate(WaveOutService& wave_out, std::uint32_t device) {
-  std::int32_t max_rate = 0;
-  for (std::int32_t rate = kFirstProbeRate; rate < kProbeRateLimit; rate += kProbeRateStep) {
-    if (wave_out.query_format(device, probe_format(rate)) == kMmNoError) max_rate = rate;
+std::int32_t max_playback_rate(WaveOutService& wave_out, std::uint32_t device,
+                               std::stop_token stop) {
+  // The first rate accepted from the top is the largest of the grid, so the
+  // rates below it need no query.
+  for (std::int32_t rate = kHighestProbeRate; rate >= kLowestProbeRate; rate -= kProbeRateStep) {
+    if (stop.stop_requested()) return 0;
+    if (wave_out.query_format(device, probe_format(rate)) == kMmNoError) return rate;
   }
-  return max_rate;
+  return 0;
 }
 
-std::string device_report_text(WaveOutService& wave_out) {
+std::string device_report_text(WaveOutService& wave_out, std::stop_token stop) {
   const std::uint32_t count = wave_out.device_count();
   std::string report = "Number of sound output devices is " + decimal(count) + "\n";
   // Devices past the cap would not be shown, so they are not probed either.
   for (std::uint32_t device = 0; device < count && report.size() <= kMaxReportLength; ++device) {
-    report += device_block(wave_out, device);
+    report += device_block(wave_out, device, stop);
   }
   if (report.size() > kMaxReportLength) cut_report(report);
   return report;
