@@ -72,7 +72,7 @@ TEST_F(AlsaFileTest, ListsDefaultFirstThenEveryOutputPcmOnce) {
   EXPECT_EQ(product_name(service, 0), "default");
   std::vector<std::string> rest{product_name(service, 1), product_name(service, 2)};
   std::sort(rest.begin(), rest.end());
-  EXPECT_EQ(rest, (std::vector<std::string>{"tq_missing", "tq_null"}));
+  EXPECT_EQ(rest, (std::vector<std::string>{"A card that is not there", "Null output"}));
 }
 
 TEST_F(AlsaFileTest, CapabilitiesTellWhatTheDeviceAccepts) {
@@ -91,7 +91,7 @@ TEST_F(AlsaFileTest, DeviceThatCannotBeOpenedSaysWhy) {
   const std::uint32_t count = service.device_count();
   std::uint32_t missing = 0;
   for (std::uint32_t device = 0; device < count; ++device) {
-    if (product_name(service, device) == "tq_missing") missing = device;
+    if (product_name(service, device) == "A card that is not there") missing = device;
   }
   ASSERT_NE(missing, 0u);
   WaveOutCaps caps{};
@@ -147,7 +147,7 @@ TEST_F(AlsaFileTest, QueriesOfOneReportShareOneReading) {
   const WaveFormat stream_format{};
   service.device_count();
   ASSERT_EQ(service.query_format(0, stream_format), kMmNoError);
-  ASSERT_EQ(product_name(service, 1), "tq_null");
+  ASSERT_EQ(product_name(service, 1), "Null output");
   ASSERT_EQ(service.query_format(1, stream_format), kMmNoError);
   replace_file(config_path(), file_config(dir, kMissingPcm));
   EXPECT_EQ(service.query_format(1, stream_format), kMmNoError);

@@ -27,6 +27,7 @@ void ignore_alsa_message(const char*, int, const char*, int, const char*, ...) {
 struct OpenFailure {
   MMResult result = kMmNoError;
   std::string alsa_message;
+  const OutputDevice* device = nullptr;  // a device of the list whose record failed
 };
 
 }  // namespace
@@ -36,7 +37,7 @@ struct AlsaWaveOut::State {
 
   DeviceEventSink sink;
   mutable std::mutex mutex;  // guards everything below
-  std::vector<std::string> devices;
+  std::vector<OutputDevice> devices;
   std::vector<std::optional<DeviceSpace>> spaces;  // per device, for this report
   std::map<std::uint32_t, std::uint32_t> volumes;  // device -> volume word
   std::map<WaveOutHandle, std::shared_ptr<AlsaStream>> streams;
@@ -45,6 +46,7 @@ struct AlsaWaveOut::State {
   std::atomic<std::uint64_t> recoveries{0};
 
   void list_devices() {
+    last_failure.device = nullptr;  // it points into the list
     devices = list_output_devices();
     spaces.assign(devices.size(), std::nullopt);
   }
@@ -53,7 +55,7 @@ struct AlsaWaveOut::State {
     if (device == 0) return std::string(kDefaultDeviceName);
     if (devices.empty()) list_devices();
     if (device >= devices.size()) return std::nullopt;
-    return devices[device];
+    return devices[device].pcm;
   }
   std::shared_ptr<AlsaStream> stream(WaveOutHandle handle) {
     const auto it = streams.find(handle);
@@ -66,6 +68,10 @@ struct AlsaWaveOut::State {
   void note_failure(int alsa_error, bool device_opened) {
     last_failure = {result_for_alsa_error(alsa_error, device_opened), snd_strerror(alsa_error)};
   }
+  void note_device_failure(std::uint32_t device) {
+    note_failure(spaces[device]->open_error, false);
+    last_failure.device = &devices[device];
+  }
   // One space per device per report. A device our own stream holds
   // exclusively is answered from that stream's PCM.
   const DeviceSpace& space(std::uint32_t device) {
@@ -74,7 +80,7 @@ struct AlsaWaveOut::State {
     if (!cached) cached = probe_device_space(devices[device]);
     if (cached->open_error == -EBUSY) {
       for (const auto& [handle, open] : streams) {
-        if (open->setup.device_name == devices[device]) cached = open->space;
+        if (open->setup.device_name == devices[device].pcm) cached = open->space;
       }
     }
     return *cached;
@@ -180,6 +186,10 @@ MMResult AlsaWaveOut::close(WaveOutHandle handle) {
 std::string AlsaWaveOut::error_text(MMResult result) {
   std::lock_guard lock(state_->mutex);
   const OpenFailure& failure = state_->last_failure;
+  if (failure.result != kMmNoError && failure.result == result && failure.device != nullptr) {
+    return device_failure_text(result, failure.device->description, failure.device->pcm,
+                               failure.alsa_message);
+  }
   if (failure.result != kMmNoError && failure.result == result) {
     return open_failure_text(result, failure.alsa_message);
   }
@@ -219,7 +229,7 @@ MMResult AlsaWaveOut::device_caps(std::uint32_t device, WaveOutCaps* caps) {
   const DeviceSpace& space = state_->space(device);
   *caps = device_caps_for(state_->devices[device], space);
   if (space.open_error == 0) return kMmNoError;
-  state_->note_failure(space.open_error, false);
+  state_->note_device_failure(device);
   return state_->last_failure.result;
 }
 

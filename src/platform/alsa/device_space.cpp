@@ -1,12 +1,16 @@
 #include "platform/alsa/device_space.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <sstream>
 
 namespace tq {
 
@@ -33,6 +37,111 @@ std::string hint_text(void* hint, const char* id) {
 bool is_output_hint(void* hint) {
   const std::string io = hint_text(hint, "IOID");
   return io.empty() || io == "Output";
+}
+
+// ALSA's descriptions may run over several lines; the first names the device.
+std::string first_line(const std::string& text) {
+  return text.substr(0, text.find('\n'));
+}
+
+// Definitions of alsa-lib and alsa-plugins that are not outputs of their own:
+// converters, effects and encoders in front of another device, and the
+// device that discards everything.
+constexpr const char* kNotOutputs[] = {"null",       "lavrate",   "samplerate", "speexrate",
+                                       "speex",      "upmix",     "vdownmix",   "a52",
+                                       "usb_stream", "sysdefault"};
+
+bool path_exists(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::exists(path, error);
+}
+
+// JACK servers listen on a socket under /dev/shm: "jack_NAME_UID_0" (JACK 2)
+// or "jack-UID/NAME/jack_0" (JACK 1).
+bool jack_server_running() {
+  const char* named = std::getenv("JACK_DEFAULT_SERVER");
+  const std::string server = named != nullptr && *named != '\0' ? named : "default";
+  const std::string uid = std::to_string(getuid());
+  return path_exists("/dev/shm/jack_" + server + "_" + uid + "_0") ||
+         path_exists("/dev/shm/jack-" + uid + "/" + server + "/jack_0");
+}
+
+void add_hinted_devices(std::vector<OutputDevice>& devices) {
+  void** hints = nullptr;
+  if (snd_device_name_hint(-1, "pcm", &hints) < 0 || hints == nullptr) return;
+  const bool jack_running = jack_server_running();
+  const bool oss_present = path_exists("/dev/dsp");
+  for (void** hint = hints; *hint != nullptr; ++hint) {
+    const std::string name = hint_text(*hint, "NAME");
+    if (!is_output_hint(*hint) || !is_listed_hint(name, jack_running, oss_present)) continue;
+    const bool known = std::any_of(devices.begin(), devices.end(),
+                                   [&](const OutputDevice& device) { return device.pcm == name; });
+    if (known) continue;
+    const std::string description = first_line(hint_text(*hint, "DESC"));
+    devices.push_back({name, description.empty() ? name : description});
+  }
+  snd_device_name_free_hint(hints);
+}
+
+using CtlPtr = std::unique_ptr<snd_ctl_t, decltype(&snd_ctl_close)>;
+
+// The playback devices of one card, named as ALSA's hints name them:
+// "card name, device name".
+void add_card_devices(int card, std::vector<OutputDevice>& devices) {
+  snd_ctl_t* opened = nullptr;
+  if (snd_ctl_open(&opened, ("hw:" + std::to_string(card)).c_str(), 0) < 0) return;
+  const CtlPtr ctl(opened, &snd_ctl_close);
+  snd_ctl_card_info_t* card_info = nullptr;
+  snd_ctl_card_info_alloca(&card_info);
+  if (snd_ctl_card_info(ctl.get(), card_info) < 0) return;
+  const std::string card_id = snd_ctl_card_info_get_id(card_info);
+  const std::string card_name = snd_ctl_card_info_get_name(card_info);
+  snd_pcm_info_t* pcm_info = nullptr;
+  snd_pcm_info_alloca(&pcm_info);
+  int device = -1;
+  while (snd_ctl_pcm_next_device(ctl.get(), &device) == 0 && device >= 0) {
+    snd_pcm_info_set_device(pcm_info, static_cast<unsigned>(device));
+    snd_pcm_info_set_subdevice(pcm_info, 0);
+    snd_pcm_info_set_stream(pcm_info, SND_PCM_STREAM_PLAYBACK);
+    if (snd_ctl_pcm_info(ctl.get(), pcm_info) < 0) continue;  // capture only
+    devices.push_back({"hw:CARD=" + card_id + ",DEV=" + std::to_string(device),
+                       card_name + ", " + snd_pcm_info_get_name(pcm_info), card, device});
+  }
+}
+
+void add_cards(std::vector<OutputDevice>& devices) {
+  int card = -1;
+  while (snd_card_next(&card) == 0 && card >= 0) add_card_devices(card, devices);
+}
+
+// "rate: 48000 (48000/1)" in an open stream's hw_params file.
+void add_hw_params_rate(const std::string& path, std::vector<unsigned>& rates) {
+  std::ifstream file(path);
+  std::string line;
+  unsigned rate = 0;
+  while (std::getline(file, line)) {
+    if (std::sscanf(line.c_str(), "rate: %u", &rate) == 1) rates.push_back(rate);
+  }
+}
+
+// "Rates: 44100, 48000, 96000" lines of the "Playback:" part of a USB
+// card's stream file (the "Capture:" part follows it).
+void add_stream_file_rates(const std::string& path, std::vector<unsigned>& rates) {
+  std::ifstream file(path);
+  std::string line;
+  bool playback = false;
+  while (std::getline(file, line)) {
+    if (line.rfind("Playback:", 0) == 0) playback = true;
+    if (line.rfind("Capture:", 0) == 0) playback = false;
+    const std::size_t label = line.find("Rates:");
+    if (!playback || label == std::string::npos) continue;
+    std::istringstream list(line.substr(label + 6));
+    std::string item;
+    while (std::getline(list, item, ',')) {
+      unsigned rate = 0;
+      if (std::sscanf(item.c_str(), "%u", &rate) == 1) rates.push_back(rate);
+    }
+  }
 }
 
 using ParamsPtr = std::unique_ptr<snd_pcm_hw_params_t, decltype(&snd_pcm_hw_params_free)>;
@@ -142,17 +251,49 @@ void copy_name(const std::string& name, WaveOutCaps* caps) {
 
 }  // namespace
 
-std::vector<std::string> list_output_devices() {
-  std::vector<std::string> names{kDefaultDeviceName};
-  void** hints = nullptr;
-  if (snd_device_name_hint(-1, "pcm", &hints) < 0 || hints == nullptr) return names;
-  for (void** hint = hints; *hint != nullptr; ++hint) {
-    const std::string name = hint_text(*hint, "NAME");
-    if (name.empty() || !is_output_hint(*hint)) continue;
-    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+std::vector<OutputDevice> list_output_devices() {
+  std::vector<OutputDevice> devices{{kDefaultDeviceName, kDefaultDeviceName}};
+  add_hinted_devices(devices);
+  add_cards(devices);
+  return devices;
+}
+
+bool is_listed_hint(const std::string& name, bool jack_running, bool oss_present) {
+  // A ':' marks one of the aliases ALSA defines per card; the cards' devices
+  // are listed from the cards themselves.
+  if (name.empty() || name.find(':') != std::string::npos) return false;
+  for (const char* not_output : kNotOutputs) {
+    if (name == not_output) return false;
   }
-  snd_device_name_free_hint(hints);
-  return names;
+  if (name == "jack") return jack_running;
+  if (name == "oss") return oss_present;
+  return true;
+}
+
+std::vector<unsigned> kernel_told_rates(const std::string& proc_root, int card, int device) {
+  const std::filesystem::path card_dir = proc_root + "/card" + std::to_string(card);
+  const std::filesystem::path pcm_dir = card_dir / ("pcm" + std::to_string(device) + "p");
+  std::vector<unsigned> rates;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(pcm_dir, error)) {
+    if (entry.path().filename().string().rfind("sub", 0) == 0) {
+      add_hw_params_rate((entry.path() / "hw_params").string(), rates);
+    }
+  }
+  // USB cards number their stream files as their PCM devices.
+  add_stream_file_rates((card_dir / ("stream" + std::to_string(device))).string(), rates);
+  std::sort(rates.begin(), rates.end());
+  rates.erase(std::unique(rates.begin(), rates.end()), rates.end());
+  return rates;
+}
+
+DeviceSpace busy_device_space(const std::vector<unsigned>& rates_told) {
+  DeviceSpace space{};
+  space.open_error = -EBUSY;
+  if (rates_told.empty()) return space;
+  space.ranges[range_index(true, true)] = {true, rates_told.front(), rates_told.back()};
+  space.channels = 2;
+  return space;
 }
 
 bool is_playable_format(const WaveFormat& format) {
@@ -192,9 +333,13 @@ DeviceSpace read_device_space(snd_pcm_t* pcm) {
   return space;
 }
 
-DeviceSpace probe_device_space(const std::string& name) {
+DeviceSpace probe_device_space(const OutputDevice& device) {
   snd_pcm_t* pcm = nullptr;
-  const int opened = snd_pcm_open(&pcm, name.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+  const int opened =
+      snd_pcm_open(&pcm, device.pcm.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+  if (opened == -EBUSY && device.card >= 0) {
+    return busy_device_space(kernel_told_rates("/proc/asound", device.card, device.card_device));
+  }
   if (opened < 0) {
     DeviceSpace failed{};
     failed.open_error = opened;
@@ -205,10 +350,11 @@ DeviceSpace probe_device_space(const std::string& name) {
   return space;
 }
 
-WaveOutCaps device_caps_for(const std::string& name, const DeviceSpace& space) {
+WaveOutCaps device_caps_for(const OutputDevice& device, const DeviceSpace& space) {
   WaveOutCaps caps{};
-  copy_name(name, &caps);
-  const std::optional<int> card = card_of(name);
+  copy_name(device.description, &caps);
+  const std::optional<int> card =
+      device.card >= 0 ? std::optional<int>(device.card) : card_of(device.pcm);
   if (card) read_usb_ids(*card, &caps);
   caps.driver_version = driver_version(card.has_value());
   caps.formats = space.formats;

@@ -59,12 +59,45 @@ std::string wave_out_error_text(MMResult result) {
 std::string open_failure_text(MMResult result, const std::string& alsa_message) {
   const std::string reason = alsa_message.empty() ? "" : " (ALSA: " + alsa_message + ")";
   if (result == kMmNoDriver) {
-    return "No sound output device could be opened" + reason +
-           ". Check that a sound card or sound server is available.";
+    const std::string opened = "No sound output device could be opened";
+    const std::string check = ". Check that a sound card or sound server is available.";
+    return first_that_fits({opened + reason + check, opened + check});
   }
-  std::string text = wave_out_error_text(result);
-  if (!reason.empty()) text.insert(text.size() - 1, reason);  // before the full stop
-  return text;
+  const std::string text = wave_out_error_text(result);
+  std::string with_reason = text;
+  with_reason.insert(with_reason.size() - 1, reason);  // before the full stop
+  return first_that_fits({with_reason, text});
+}
+
+std::string device_failure_text(MMResult result, const std::string& description,
+                                const std::string& pcm, const std::string& alsa_message) {
+  const std::string shown = description == pcm ? description : description + " (" + pcm + ")";
+  const std::string reason = alsa_message.empty() ? "" : " (ALSA: " + alsa_message + ")";
+  std::string what;
+  switch (result) {
+    case kMmAllocated:
+      return first_that_fits({shown + " is in use by another program.",
+                              description + " is in use by another program."});
+    case kMmNoDriver:
+      what = " is not available";
+      break;
+    default:
+      what = ": " + wave_out_error_text(result);
+      what.pop_back();  // its full stop, put after the reason
+      break;
+  }
+  return first_that_fits(
+      {shown + what + reason + ".", shown + what + ".", description + what + "."});
+}
+
+std::string first_that_fits(const std::vector<std::string>& candidates) {
+  for (const std::string& text : candidates) {
+    if (text.size() <= kMaxErrorTextLength) return text;
+  }
+  if (candidates.empty()) return {};
+  const std::string& text = candidates.back();
+  const std::size_t space = text.rfind(' ', kMaxErrorTextLength);
+  return text.substr(0, space == std::string::npos ? kMaxErrorTextLength : space);
 }
 
 }  // namespace tq
