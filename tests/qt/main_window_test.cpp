@@ -1,15 +1,20 @@
 // The Qt window over the core, driven through its widgets as a user would,
 // with a recording wave-out service in place of ALSA.
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSet>
 #include <QStyleOptionSlider>
@@ -394,6 +399,34 @@ class MainWindowTest : public QObject {
     QVERIFY(boxes[0]->text() == text || boxes[1]->text() == text);
     type(f_->box(kFreq), "440");
     QCOMPARE(f_->generator.panel.frequency, 440.0);
+  }
+
+  void a_text_taller_than_the_screen_scrolls() {
+    QString text;
+    for (int line = 0; line < 400; ++line) text += QString("Device id=%1\n").arg(line);
+    f_->window.show_message_box(kTextBoxTitle, text.toStdString());
+    QCOMPARE(open_boxes().size(), 0u);
+    QDialog* box = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (widget->isVisible() && widget != &f_->window) box = qobject_cast<QDialog*>(widget);
+    }
+    QVERIFY(box != nullptr);
+    QCOMPARE(box->windowTitle(), QString(kTextBoxTitle));
+    QCOMPARE(box->parentWidget(), nullptr);
+    QCOMPARE(box->windowModality(), Qt::NonModal);
+    QVERIFY(box->height() < box->screen()->availableGeometry().height());
+    auto* view = box->findChild<QPlainTextEdit*>();
+    QVERIFY(view != nullptr && view->isReadOnly());
+    view->selectAll();
+    view->copy();
+    QCOMPARE(QApplication::clipboard()->text(), text);
+    const QList<QAbstractButton*> buttons = box->findChildren<QAbstractButton*>();
+    QCOMPARE(buttons.size(), 1);
+    QCOMPARE(buttons[0]->text().remove('&'), QString("OK"));
+    type(f_->box(kFreq), "440");  // the panel is usable while it is open
+    QCOMPARE(f_->generator.panel.frequency, 440.0);
+    QTest::mouseClick(buttons[0], Qt::LeftButton);
+    QTRY_VERIFY(!box->isVisible());
   }
 
   void closing_data() {

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QDesktopServices>
 #include <QEvent>
 #include <QKeyEvent>
@@ -24,6 +25,7 @@
 #include "app/routing.h"
 #include "panel/scroll_codes.h"
 #include "platform/qt/scroll_mapping.h"
+#include "platform/qt/text_box.h"
 #include "platform/qt/window_frame.h"
 
 namespace tq::qt {
@@ -75,6 +77,7 @@ MainWindow::MainWindow() : web_opener_(open_with_desktop) {
 MainWindow::~MainWindow() {
   // The boxes have no owner window; those still open go with the program.
   for (const QPointer<QMessageBox>& message_box : message_boxes_) delete message_box.data();
+  for (const QPointer<QDialog>& scrolling_box : scrolling_boxes_) delete scrolling_box.data();
 }
 
 void MainWindow::attach(Generator* generator) {
@@ -359,6 +362,10 @@ void MainWindow::request_close() {
 }
 
 void MainWindow::show_message_box(const std::string& title, const std::string& text) {
+  if (taller_than_screen(QString::fromStdString(text))) {
+    show_scrolling_box(title, text);
+    return;
+  }
   // No owner and not modal: the panel stays usable while the box is open,
   // and a second command opens a second box.
   auto* message_box = new QMessageBox(QMessageBox::NoIcon, QString::fromStdString(title),
@@ -373,6 +380,15 @@ void MainWindow::show_message_box(const std::string& title, const std::string& t
 
 void MainWindow::open_web_address(const std::string& address) {
   web_opener_(QString::fromStdString(address));
+}
+
+// A text taller than the screen scrolls, so that the OK button stays on
+// screen; owner, modality and button as in the plain box.
+void MainWindow::show_scrolling_box(const std::string& title, const std::string& text) {
+  QDialog* box = new_scrolling_box(QString::fromStdString(title), QString::fromStdString(text));
+  std::erase_if(scrolling_boxes_, [](const QPointer<QDialog>& open) { return open.isNull(); });
+  scrolling_boxes_.emplace_back(box);
+  box->show();
 }
 
 std::uint32_t MainWindow::tick_count() {

@@ -21,6 +21,7 @@
 
 class QAction;
 class QButtonGroup;
+class QDialog;
 class QKeyEvent;
 class QLineEdit;
 class QMessageBox;
@@ -92,6 +93,7 @@ class MainWindow final : public QMainWindow, public PanelWindow {
   void add_radio(const ControlSpec& entry);
   void place_scroll_bars(int client_width);
   void fit_outer_size(int checks_left);
+  void show_scrolling_box(const std::string& title, const std::string& text);
 
   void command(int id, int notification);
   void on_bar_action(Bar which, int action);
@@ -110,6 +112,7 @@ class MainWindow final : public QMainWindow, public PanelWindow {
   std::vector<std::pair<int, QRadioButton*>> radios_;
   std::vector<std::pair<int, QAction*>> menu_actions_;
   std::vector<QPointer<QMessageBox>> message_boxes_;
+  std::vector<QPointer<QDialog>> scrolling_boxes_;
   std::function<void()> close_handler_;
   std::function<void(const QString&)> web_opener_;
   bool closed_ = false;
