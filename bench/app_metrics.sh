@@ -13,9 +13,9 @@
 #
 # Usage: bench/app_metrics.sh [SECONDS]   (TQ_APP_BUILD_DIR: default build/dev)
 set -uo pipefail
-source "$(dirname "$0")/../scripts/lib.sh"
-source "$TQ_ROOT/scripts/pulse-env.sh"
-cd "$TQ_ROOT"
+cd "$(dirname "$0")/.." || exit 1
+[ -n "${TQ_ALSA_PULSE_CONF:-}" ] || exec bash scripts/pulse-env.sh bash "$0" "$@"
+source tests/integration/lib.sh
 
 seconds="${1:-60}"
 build="${TQ_APP_BUILD_DIR:-build/dev}"
@@ -24,21 +24,17 @@ drive="$build/tests/qt/tonquill_drive"
 work="$(mktemp -d /tmp/tq-metrics.XXXXXX)"
 pids=()
 
-tq_apt_install "${TQ_BUILD_PACKAGES[@]}" googletest libgtest-dev libbenchmark-dev \
-  libasound2-plugins pulseaudio pulseaudio-utils python3-numpy xvfb xdotool || exit 1
 cmake --preset dev -B "$build" >/dev/null &&
-  cmake --build "$build" -j "$TQ_JOBS" --target tonquill tonquill_drive || exit 1
+  cmake --build "$build" -j 2 --target tonquill tonquill_drive || exit 1
 
 clean_up() {
   local pid
   for pid in "${pids[@]}"; do tq_stop_pid "$pid"; done
   pids=()
-  tq_pulse_stop
   rm -rf "$work"
 }
 
-tq_pulse_start || exit 1
-trap clean_up EXIT  # after tq_pulse_start, which sets its own
+trap clean_up EXIT
 export ALSA_CONFIG_PATH="$TQ_ALSA_PULSE_CONF"
 
 # CPU seconds (user + system, all threads) of a process.
@@ -59,10 +55,10 @@ measure_playing() {
     "/proc/$pid/status"
 }
 
-tq_log "start to window shown (Xvfb)"
+printf "\n== %s\n" "start to window shown (Xvfb)"
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+tq_wait_until 5 grep -qx '[0-9]\+' "$work/display"
 export DISPLAY=":$(cat "$work/display")"
 for run in 1 2 3 4 5; do
   start_ns="$(date +%s%N)"
@@ -85,11 +81,11 @@ for run in 1 2 3 4 5; do
   if [ "$run" -lt 5 ]; then tq_stop_pid "$app_pid"; fi
 done
 
-tq_log "the real program as it starts, playing, for $seconds s"
+printf "\n== %s\n" "the real program as it starts, playing, for $seconds s"
 measure_playing "tonquill (start-up levels)" "$app_pid"
 tq_stop_pid "$app_pid"
 
-tq_log "the program with a sine and pink noise set, for $seconds s"
+printf "\n== %s\n" "the program with a sine and pink noise set, for $seconds s"
 coproc DRIVER { exec env QT_QPA_PLATFORM=offscreen "$drive" 2>"$work/driver.log"; }
 pids+=("$DRIVER_PID")
 exec {to_driver}>&"${DRIVER[1]}" {from_driver}<&"${DRIVER[0]}"
@@ -106,7 +102,7 @@ drive frequency 1000 >/dev/null && drive level left -6 >/dev/null &&
   drive wave right Pink >/dev/null && drive level right -20 >/dev/null || exit 1
 measure_playing "tonquill_drive (sine -6 dB, pink -20 dB)" "$DRIVER_PID"
 
-tq_log "change latency, measured at the sink's monitor"
+printf "\n== %s\n" "change latency, measured at the sink's monitor"
 mkfifo "$work/monitor.fifo"
 /usr/bin/python3 bench/app_latency.py record "$work/monitor.raw" "$work/arrivals" \
   <"$work/monitor.fifo" &

@@ -8,8 +8,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 render="${1:-$root/build/release/tools/tonquill-render}"
 seconds="${2:-3600}"
 [ -x "$render" ] || { echo "no renderer at $render (build the release preset first)" >&2; exit 1; }
-source "$root/scripts/lib.sh"
-tq_apt_install sox
+bash "$root/scripts/bootstrap.sh" sox
 
 # Wall-clock seconds of one command, its output thrown away.
 elapsed() {

@@ -7,24 +7,15 @@
 # when the best run of either is over the target.
 #
 # Usage: bench/device_report_time.sh [BUILD_DIR]
-# BUILD_DIR must hold bench/alsa_report_time (TQ_WITH_ALSA=ON,
-# TQ_BUILD_BENCH=ON); without one, build/soak is configured and built.
+# BUILD_DIR (default build/dev) must hold bench/alsa_report_time
+# (TQ_WITH_ALSA=ON, TQ_BUILD_BENCH=ON); it is built here.
 set -uo pipefail
-source "$(dirname "$0")/../scripts/lib.sh"
-source "$TQ_ROOT/scripts/pulse-env.sh"
-cd "$TQ_ROOT"
+cd "$(dirname "$0")/.." || exit 1
+[ -n "${TQ_ALSA_PULSE_CONF:-}" ] || exec bash scripts/pulse-env.sh bash "$0" "$@"
 
-build="${1:-}"
+build="${1:-build/dev}"
 target_ms=50
-tq_apt_install "${TQ_BUILD_PACKAGES[@]}" libasound2-dev libasound2-plugins pulseaudio \
-  pulseaudio-utils libbenchmark-dev || exit 1
-if [ -z "$build" ]; then
-  build=build/soak
-  cmake -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTQ_WITH_ALSA=ON -DTQ_BUILD_BENCH=ON \
-    -DTQ_BUILD_TESTS=OFF -DTQ_BUILD_TOOLS=OFF >/dev/null || exit 1
-fi
-cmake --build "$build" -j "$TQ_JOBS" --target alsa_report_time || exit 1
-tq_pulse_start || exit 1
+cmake --build "$build" -j 2 --target alsa_report_time || exit 1
 
 status=0
 measure() {

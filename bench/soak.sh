@@ -1,47 +1,39 @@
 #!/usr/bin/env bash
 # Plays the generator through the ALSA service into a private PulseAudio
-# null sink for SECONDS (default 600) while stress-ng keeps both cores busy,
-# then prints how many underruns the service had to recover from. Exits
-# non-zero on any underrun, a lost device or a stalled stream.
+# null sink for SECONDS while stress-ng loads the machine, then prints
+# how many underruns the service had to recover from. Exits non-zero on any
+# underrun, a lost device or a stalled stream.
 #
-# Usage: bench/soak.sh [SECONDS] [BUILD_DIR]
-# BUILD_DIR must hold bench/alsa_soak (TQ_WITH_ALSA=ON, TQ_BUILD_BENCH=ON);
-# without one, build/soak is configured and built.
+# Usage: bench/soak.sh SECONDS [ALSA_SOAK] [LOAD]
+# ALSA_SOAK: the driver, bench/alsa_soak of a build with the ALSA service and
+# the benchmarks (default build/dev/bench/alsa_soak). LOAD: stress-ng's
+# arguments (default "--cpu 2": both cores busy; "--cpu 2 --io 2 --hdd 1"
+# adds disk writes and syncs as a user's busy machine has; "" plays on a
+# quiet machine). The test command runs
+# it for 60 s as the CTest test "soak" with the PulseAudio fixture up; run
+# by hand, it starts a daemon of its own (scripts/pulse-env.sh).
 set -uo pipefail
-source "$(dirname "$0")/../scripts/lib.sh"
-source "$TQ_ROOT/scripts/pulse-env.sh"
-cd "$TQ_ROOT"
+root="$(cd "$(dirname "$0")/.." && pwd)"
+[ -n "${TQ_ALSA_PULSE_CONF:-}" ] || exec bash "$root/scripts/pulse-env.sh" bash "$0" "$@"
+source "$root/tests/integration/lib.sh"
 
-seconds="${1:-600}"
-build="${2:-}"
-tq_apt_install "${TQ_BUILD_PACKAGES[@]}" libasound2-dev libasound2-plugins pulseaudio \
-  pulseaudio-utils stress-ng libbenchmark-dev || exit 1
-
-if [ -z "$build" ]; then
-  build=build/soak
-  cmake -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTQ_WITH_ALSA=ON -DTQ_BUILD_BENCH=ON \
-    -DTQ_BUILD_TESTS=OFF -DTQ_BUILD_TOOLS=OFF >/dev/null || exit 1
-fi
-cmake --build "$build" -j "$TQ_JOBS" --target alsa_soak || exit 1
+seconds="${1:?usage: bench/soak.sh SECONDS [ALSA_SOAK] [LOAD]}"
+soak="${2:-$root/build/dev/bench/alsa_soak}"
+load="${3---cpu 2}"
+[ -x "$soak" ] || tq_fail "no $soak (build the dev preset first)"
+read -r -a load_arguments <<<"$load"
 
 stress_pid=""
-stop_all() {
-  if [ -n "$stress_pid" ]; then
-    kill "$stress_pid" 2>/dev/null
-    wait "$stress_pid" 2>/dev/null
-    stress_pid=""
-  fi
-  tq_pulse_stop
-}
-tq_pulse_start || exit 1
-trap stop_all EXIT
-
-# stress-ng ends by itself shortly after the soak, should this script die.
-stress-ng --cpu 2 --timeout "$((seconds + 30))s" --quiet &
-stress_pid=$!
-
-echo "soak: ${seconds} s of playing under stress-ng --cpu 2"
-ALSA_CONFIG_PATH="$TQ_ALSA_PULSE_CONF" "$build/bench/alsa_soak" "$seconds"
-status=$?
-[ "$status" -eq 0 ] && echo "soak: passed" || echo "soak: FAILED"
-exit "$status"
+scratch="$(mktemp -d /tmp/tq-soak.XXXXXX)"
+trap 'tq_stop_pid "$stress_pid"; rm -rf "$scratch"' EXIT
+if [ "${#load_arguments[@]}" -gt 0 ]; then
+  # stress-ng ends by itself shortly after the soak, should this script die;
+  # its disk workers write in a folder of their own.
+  stress-ng "${load_arguments[@]}" --temp-path "$scratch" --timeout "$((seconds + 30))s" \
+    --quiet &
+  stress_pid=$!
+  echo "soak: $seconds s of playing under stress-ng $load"
+else
+  echo "soak: $seconds s of playing, no load added"
+fi
+ALSA_CONFIG_PATH="$TQ_ALSA_PULSE_CONF" "$soak" "$seconds"

@@ -4,10 +4,9 @@
 # around the dial, 8 bits per channel (Windows reads no deeper PNG). Run it
 # again after changing the SVG and check in the .ico.
 set -euo pipefail
-source "$(dirname "$0")/lib.sh"
-cd "$TQ_ROOT"
+cd "$(dirname "$0")/.."
 
-tq_apt_install imagemagick
+bash scripts/bootstrap.sh # ImageMagick
 
 convert -background none -density 96 data/tonquill.svg -resize 256x256 \
   -depth 8 -define icon:auto-resize=256,64,48,32,24,16 data/tonquill.ico

@@ -4,12 +4,11 @@
 # from the renderer's raw output. Builds nothing.
 # Usage: scripts/plot_waveforms.sh [path/to/tonquill-render]
 set -euo pipefail
-source "$(dirname "$0")/lib.sh"
-cd "$TQ_ROOT"
+cd "$(dirname "$0")/.."
 
 render="${1:-build/release/tools/tonquill-render}"
 [ -x "$render" ] || { echo "no renderer at $render (build the release preset first)" >&2; exit 1; }
-tq_apt_install python3-numpy python3-matplotlib
+bash scripts/bootstrap.sh python3-matplotlib
 
 raw="$(mktemp -d)"
 trap 'rm -rf "$raw"' EXIT
@@ -20,5 +19,5 @@ for noise in white pink; do
   "$render" --left "$noise" --right "$noise" --seconds 10 -o - >"$raw/$noise.raw"
 done
 # Debian's python3 with Debian's numpy and matplotlib, not one on PATH.
-/usr/bin/python3 "$(dirname "$0")/plot_waveforms.py" "$raw" docs/images
+/usr/bin/python3 scripts/plot_waveforms.py "$raw" docs/images
 echo "wrote docs/images/waveforms.png and docs/images/noise_density.png"

@@ -1,13 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the release preset and starts the program.
-# Arguments are passed to the program.
+# Installs what is missing (bootstrap.sh), builds the release preset and
+# starts the program. Arguments are passed to the program.
 set -euo pipefail
-source "$(dirname "$0")/lib.sh"
-cd "$TQ_ROOT"
+cd "$(dirname "$0")/.."
 
-tq_apt_install "${TQ_BUILD_PACKAGES[@]}"
+bash scripts/bootstrap.sh
 cmake --preset release >/dev/null
-cmake --build --preset release -j "$TQ_JOBS"
+cmake --build --preset release -j 2
 
 app=build/release/src/platform/qt/tonquill
 if [ -x "$app" ]; then

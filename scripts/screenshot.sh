@@ -6,31 +6,25 @@
 # docs/images/window.png.
 #
 # Usage: scripts/screenshot.sh [OUTPUT]   (TQ_APP_BUILD_DIR: default build/dev)
-set -euo pipefail
-source "$(dirname "$0")/lib.sh"
-cd "$TQ_ROOT"
+set -uo pipefail
+cd "$(dirname "$0")/.." || exit 1
+source tests/integration/lib.sh
 
 output="$(realpath -m "${1:-docs/images/window.png}")"
 build="${TQ_APP_BUILD_DIR:-build/dev}"
-tq_apt_install "${TQ_BUILD_PACKAGES[@]}" googletest libgtest-dev libbenchmark-dev
-cmake --preset dev -B "$build" >/dev/null
-cmake --build "$build" -j "$TQ_JOBS" --target tonquill_drive
+cmake --preset dev -B "$build" >/dev/null && cmake --build "$build" -j 2 --target tonquill_drive ||
+  exit 1
 
 work="$(mktemp -d /tmp/tq-screenshot.XXXXXX)"
-trap 'rm -rf "$work"' EXIT
+trap 'tq_stop_pid "${tq_driver_pid:-}"; rm -rf "$work"' EXIT
 printf 'pcm.!default { type null }\n' >"$work/null.conf"
 mkdir -p "$(dirname "$output")"
 
-# The commands, then a pause so the last one is answered before input ends.
-{
-  printf '%s\n' "frequency 1000" "level left -6" "wave right Pink" "level right -20" \
-    "grab $output"
-  sleep 1
-} | env ALSA_CONFIG_PATH="$work/null.conf" QT_QPA_PLATFORM=offscreen \
-  timeout 30 "$build/tests/qt/tonquill_drive" 2>"$work/driver.log" | tee "$work/answers"
-grep -q '^ok grab ' "$work/answers" || {
-  echo "no picture was taken; the driver's log:" >&2
+tq_start_driver "$build/tests/qt/tonquill_drive" "$work/null.conf" "$work/driver.log"
+tq_drive frequency 1000 && tq_drive level left -6 && tq_drive wave right Pink &&
+  tq_drive level right -20 && tq_drive grab "$output" || {
   cat "$work/driver.log" >&2
-  exit 1
+  tq_fail "no picture was taken"
 }
+tq_exit_driver
 echo "screenshot: $output"

@@ -1,52 +1,35 @@
 #!/usr/bin/env bash
-# Installs what is missing and runs every test: the unit tests (release
-# build), the same under AddressSanitizer and UndefinedBehaviorSanitizer, the
-# text-entry fuzzer for a bounded time, then the platform legs that exist.
+# The test command: installs what is missing (bootstrap.sh), builds the
+# presets the tests run from (dev, asan, fuzz, mingw), then runs CTest per
+# test preset: the unit tests of the release build (unit) and of the
+# sanitizer build (asan), then the integration legs (integration: labels
+# alsa, pulse, app, soak, wine, fuzz), whose fixtures start and stop the
+# services they need. Needs no display and no sound card. Ends with CTest's
+# own summary line of each run; exits non-zero when a build or a test fails.
 set -uo pipefail
-source "$(dirname "$0")/lib.sh"
-cd "$TQ_ROOT"
+cd "$(dirname "$0")/.." || exit 1
 
-passed=0
-failed=0
-failures=()
+bash scripts/bootstrap.sh || exit 1
 
-# Runs one named step and counts it.
-step() {
-  local name="$1"
-  shift
-  tq_log "$name"
-  if "$@"; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    failures+=("$name")
+status=0
+for preset in dev asan fuzz mingw; do
+  echo "== build: $preset"
+  if ! { cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j 2; }; then
+    echo "== build: $preset FAILED"
+    status=1
   fi
-}
-
-build_and_test() {
-  local preset="$1"
-  cmake --preset "$preset" >/dev/null &&
-    cmake --build --preset "$preset" -j "$TQ_JOBS" &&
-    ctest --preset "$preset" -j "$TQ_JOBS"
-}
-
-fuzz() {
-  cmake --preset fuzz >/dev/null &&
-    cmake --build --preset fuzz -j "$TQ_JOBS" &&
-    bash scripts/run-fuzzers.sh build/fuzz "${TQ_FUZZ_SECONDS:-60}"
-}
-
-tq_apt_install "${TQ_BUILD_PACKAGES[@]}" "${TQ_TEST_PACKAGES[@]}" || exit 1
-tq_ensure_comma_locale || echo "warning: no locale with a decimal comma could be made"
-
-step "unit tests (release build)" build_and_test dev
-step "unit tests (ASan + UBSan)" build_and_test asan
-step "fuzzing the text entry paths" fuzz
-for leg in scripts/test-linux-app.sh scripts/test-windows.sh; do
-  [ -f "$leg" ] && step "$(basename "$leg" .sh)" bash "$leg"
 done
 
-tq_log "summary"
-for name in "${failures[@]}"; do echo "FAILED: $name"; done
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+logs=build/test-logs
+mkdir -p "$logs"
+for preset in unit asan integration; do
+  echo "== ctest --preset $preset"
+  ctest --preset "$preset" 2>&1 | tee "$logs/$preset.log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+done
+
+echo "== summary"
+for preset in unit asan integration; do
+  echo "$preset: $(grep -h 'tests passed' "$logs/$preset.log" || echo 'no summary (CTest did not run)')"
+done
+exit "$status"

@@ -7,8 +7,14 @@
 //                                     controls; 0 when one starts with TEXT
 //   tq_probe icon-groups FILE NAME... 0 when program FILE holds every named
 //                                     icon group
+//   tq_probe focus TITLE ID           0 when control ID of window TITLE has
+//                                     the keyboard focus
+//   tq_probe menu TITLE               0 when window TITLE has a menu open
+//   tq_probe foreground TITLE         0 when window TITLE is the foreground
+//                                     window
 //
 // Exit status 1 when a check fails, 2 when a window or control is missing.
+// The last three let the test wait until its keys have been handled.
 
 #include <windows.h>
 
@@ -72,6 +78,32 @@ int check_icon_groups(const char* file, char** names, int count) {
   return missing == 0 ? 0 : 1;
 }
 
+// What the thread that owns `window` has as focus, menu and active window.
+bool thread_state(HWND window, GUITHREADINFO* state) {
+  state->cbSize = sizeof *state;
+  return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), state) != FALSE;
+}
+
+int check_focus(const char* title, int id) {
+  const HWND window = find_window(title);
+  GUITHREADINFO state{};
+  if (window == nullptr || !thread_state(window, &state)) return 2;
+  return state.hwndFocus != nullptr && GetDlgCtrlID(state.hwndFocus) == id ? 0 : 1;
+}
+
+int check_menu_open(const char* title) {
+  const HWND window = find_window(title);
+  GUITHREADINFO state{};
+  if (window == nullptr || !thread_state(window, &state)) return 2;
+  return state.hwndMenuOwner != nullptr ? 0 : 1;
+}
+
+int check_foreground(const char* title) {
+  const HWND window = find_window(title);
+  if (window == nullptr) return 2;
+  return GetForegroundWindow() == window ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -79,8 +111,11 @@ int main(int argc, char** argv) {
   if (command == "center" && argc == 4) return print_center(argv[2], std::atoi(argv[3]));
   if (command == "starts-with" && argc == 4) return check_texts(argv[2], argv[3]);
   if (command == "icon-groups" && argc >= 4) return check_icon_groups(argv[2], argv + 3, argc - 3);
-  std::fprintf(
-      stderr,
-      "usage: tq_probe center TITLE ID | starts-with TITLE TEXT | icon-groups FILE NAME...\n");
+  if (command == "focus" && argc == 4) return check_focus(argv[2], std::atoi(argv[3]));
+  if (command == "menu" && argc == 3) return check_menu_open(argv[2]);
+  if (command == "foreground" && argc == 3) return check_foreground(argv[2]);
+  std::fprintf(stderr,
+               "usage: tq_probe center TITLE ID | starts-with TITLE TEXT | icon-groups FILE "
+               "NAME... | focus TITLE ID | menu TITLE | foreground TITLE\n");
   return 2;
 }

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Installs every Debian package that the project's builds, tests and scripts
+# need and that is not installed yet (apt-get, through sudo when not run as
+# root), and makes the de_DE.UTF-8 locale, in which the window tests run a
+# second time. The only script that installs anything: scripts/run.sh and
+# scripts/test.sh call it before they build; no test installs anything.
+#
+# Usage: scripts/bootstrap.sh [PACKAGE...]   (more packages for a script of
+# one's own, e.g. python3-matplotlib for plot_waveforms.sh)
+set -euo pipefail
+
+packages=(
+  # building: the core, the Qt program with ALSA, the renderer
+  build-essential cmake ninja-build pkg-config qt6-base-dev libxcb1-dev libasound2-dev
+  libsndfile1-dev
+  # unit tests, sanitizers, fuzzers, benchmarks
+  googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev locales
+  # the ALSA, PulseAudio, end-to-end and soak legs
+  libasound2-plugins pulseaudio pulseaudio-utils stress-ng python3-numpy
+  # the Windows program and its Wine legs
+  g++-mingw-w64-x86-64-posix wine wine64 xvfb xdotool imagemagick
+  # the packages and their checks
+  openbox x11-utils lintian desktop-file-utils appstream librsvg2-bin man-db dpkg-dev
+  "$@"
+)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+installed="$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
+  awk '$NF == "installed" { print $1 }')"
+missing=()
+for package in "${packages[@]}"; do
+  grep -qx "$package" <<<"$installed" || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "bootstrap: installing ${missing[*]}"
+  # Waits for the package database while another apt-get or dpkg holds it.
+  apt=(apt-get -o DPkg::Lock::Timeout=600 -qq)
+  as_root "${apt[@]}" update
+  as_root env DEBIAN_FRONTEND=noninteractive "${apt[@]}" install -y --no-install-recommends \
+    "${missing[@]}"
+fi
+
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  echo "bootstrap: making the de_DE.UTF-8 locale"
+  as_root sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen ||
+    echo 'de_DE.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+  as_root locale-gen >/dev/null
+fi
