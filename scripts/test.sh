@@ -2,9 +2,9 @@
 # The test command: installs what is missing (bootstrap.sh), builds the
 # presets the tests run from (dev, asan, fuzz, mingw), then runs CTest per
 # test preset: the unit tests of the release build (unit) and of the
-# sanitizer build (asan), then the integration legs (integration: labels
-# alsa, pulse, app, soak, wine, fuzz), whose fixtures start and stop the
-# services they need. Needs no display and no sound card. Ends with CTest's
+# sanitizer build (asan), the integration legs (integration: labels alsa,
+# pulse, app, soak, wine, fuzz), whose fixtures start and stop the services
+# they need, and the packages (package). Needs no display and no sound card. Ends with CTest's
 # own summary line of each run; exits non-zero when a build or a test fails.
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
@@ -22,14 +22,14 @@ done
 
 logs=build/test-logs
 mkdir -p "$logs"
-for preset in unit asan integration; do
+for preset in unit asan integration package; do
   echo "== ctest --preset $preset"
   ctest --preset "$preset" 2>&1 | tee "$logs/$preset.log"
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 done
 
 echo "== summary"
-for preset in unit asan integration; do
+for preset in unit asan integration package; do
   echo "$preset: $(grep -h 'tests passed' "$logs/$preset.log" || echo 'no summary (CTest did not run)')"
 done
 exit "$status"
