@@ -17,13 +17,33 @@ constexpr const char* kHelpLines[] = {
     "Also make sure the wave on the volume controls on the taskbar is enabled\n",
     "Use sliders for frequency and level or enter values directly into box (and hit return)\n",
 };
-constexpr const char* kContactAddress = "tonquill@varnholt-electronics.example";
+#ifndef TQ_PRODUCT_PAGE
+#define TQ_PRODUCT_PAGE ""
+#endif
 
-// The About text before the build date and time are put in; the address
-// holds no '%', so the format takes exactly the two "%s" of the last line.
-std::string about_format() {
+bool is_installed_page(const std::string& page) {
+  return page == kInstalledPageName;
+}
+
+// Where the About box sends the reader.
+std::string page_credit(const std::string& page) {
+  if (is_installed_page(page)) return std::string("see ") + page + ", installed with the program";
+  return page;
+}
+
+// A '%' of the address doubled, so that the format shows it as it stands.
+std::string escaped(const std::string& text) {
+  std::string out;
+  for (const char c : text) out += c == '%' ? std::string("%%") : std::string(1, c);
+  return out;
+}
+
+// The About text before the build date and time are put in: the format
+// takes exactly the two "%s" of the last line.
+std::string about_format(const std::string& page) {
   return std::string("Function Generator\n") + "Written by Zavadudor Eduzuvovo\n" +
-         "Made by Varnholt Electronics, " + kProductPageAddress + "\n" + "release date: %s %s";
+         "Made by Varnholt Electronics, " + escaped(page_credit(page)) + "\n" +
+         "release date: %s %s";
 }
 
 // Text of the percentage: with no elapsed time there is no quotient to show.
@@ -34,17 +54,29 @@ std::string percent_text(std::uint32_t waveoutproctime, std::int32_t elapsed) {
 
 }  // namespace
 
-std::string help_text() {
+std::string product_page_address() {
+  const std::string configured = TQ_PRODUCT_PAGE;
+  return configured.empty() ? kInstalledPageName : configured;
+}
+
+std::string help_text(const std::string& page) {
   std::string text;
   for (const char* line : kHelpLines) text += line;
-  text += std::string("Send questions, comments and suggestions by e-mail to ") + kContactAddress +
-          "\n";
-  text += std::string("Visit the Varnholt Electronics web site at ") + kProductPageAddress + "\n";
+  // There is no address of the maker's own to give; whoever packaged the
+  // program answers for it.
+  text +=
+      "Send questions, comments and suggestions by e-mail to the maintainer of your "
+      "Tonquill package\n";
+  if (is_installed_page(page)) {
+    text += "Visit the Tonquill page installed with the program: " + page + "\n";
+  } else {
+    text += "Visit the Varnholt Electronics web site at " + page + "\n";
+  }
   return text;
 }
 
-std::string about_text(const char* build_date, const char* build_time) {
-  return format_text_box(about_format().c_str(), build_date, build_time);
+std::string about_text(const char* build_date, const char* build_time, const std::string& page) {
+  return format_text_box(about_format(page).c_str(), build_date, build_time);
 }
 
 std::string timing_report_text(std::uint32_t waveoutproctime, std::int32_t elapsed) {
@@ -58,11 +90,11 @@ void show_help_box(MessageDesk& desk) {
 }
 
 void show_about_box(MessageDesk& desk) {
-  show_text_box(desk, about_format().c_str(), __DATE__, __TIME__);
+  show_text_box(desk, about_format(product_page_address()).c_str(), __DATE__, __TIME__);
 }
 
 void open_product_page(MessageDesk& desk) {
-  desk.open_web_address(kProductPageAddress);
+  desk.open_web_address(product_page_address());
 }
 
 void show_timing_report(MessageDesk& desk, TickClock& clock, std::uint32_t waveoutproctime,

@@ -376,7 +376,7 @@ class MainWindowTest : public QObject {
     if (id == kCmdDeviceReport) QTRY_VERIFY(!open_boxes().empty());
     const std::vector<QMessageBox*> boxes = open_boxes();
     QCOMPARE(f_->addresses,
-             id == kCmdProductPage ? QStringList{kProductPageAddress} : QStringList{});
+             id == kCmdProductPage ? QStringList{kInstalledPageName} : QStringList{});
     QCOMPARE(boxes.size(), title.isEmpty() ? 0u : 1u);
     if (boxes.empty()) return;
     QCOMPARE(boxes[0]->windowTitle(), title);

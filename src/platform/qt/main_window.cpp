@@ -3,8 +3,9 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QCloseEvent>
-#include <QDialog>
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -24,6 +25,7 @@
 #include "app/lifetime.h"
 #include "app/routing.h"
 #include "panel/scroll_codes.h"
+#include "platform/qt/product_page.h"
 #include "platform/qt/scroll_mapping.h"
 #include "platform/qt/text_box.h"
 #include "platform/qt/window_frame.h"
@@ -379,7 +381,9 @@ void MainWindow::show_message_box(const std::string& title, const std::string& t
 }
 
 void MainWindow::open_web_address(const std::string& address) {
-  web_opener_(QString::fromStdString(address));
+  const QString given = QString::fromStdString(address);
+  const std::optional<QUrl> url = product_page_url(given, QCoreApplication::applicationDirPath());
+  web_opener_(url ? url->toString() : given);
 }
 
 // A text taller than the screen scrolls, so that the OK button stays on
