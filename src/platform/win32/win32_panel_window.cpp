@@ -41,8 +41,20 @@ void Win32PanelWindow::show_message_box(const std::string& title, const std::str
   MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_OK);
 }
 
+// A bare file name is the program's own page, beside the executable.
+std::string page_beside_executable(const std::string& address) {
+  if (address.find(':') != std::string::npos) return address;  // "https:", "c:\\..."
+  char path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return address;
+  std::string folder(path, length);
+  folder.resize(folder.find_last_of("\\/") + 1);
+  return folder + address;
+}
+
 void Win32PanelWindow::open_web_address(const std::string& address) {
-  ShellExecuteA(nullptr, "open", address.c_str(), "", "c:\\", SW_SHOWNORMAL);
+  const std::string target = page_beside_executable(address);
+  ShellExecuteA(nullptr, "open", target.c_str(), "", "c:\\", SW_SHOWNORMAL);
 }
 
 std::uint32_t Win32PanelWindow::tick_count() {

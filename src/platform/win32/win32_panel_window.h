@@ -11,6 +11,10 @@
 
 namespace tq {
 
+// `address` as the shell opens it: an address or path as it stands, a bare
+// file name (the page installed with the program) beside the executable.
+std::string page_beside_executable(const std::string& address);
+
 class Win32PanelWindow : public PanelWindow {
  public:
   void set_box_text(Box box, const std::string& text) override;
