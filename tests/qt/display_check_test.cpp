@@ -1,14 +1,14 @@
 // Starting without a display: which environments have none, and the real
 // program started in them (one line on standard error, exit status 1).
 
+#include "platform/qt/display_check.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <array>
 #include <cstdio>
 #include <string>
-
-#include "platform/qt/display_check.h"
 
 namespace tq::qt {
 namespace {
