@@ -7,12 +7,15 @@
 # The day PROJECT_VERSION was released: change it with the version.
 set(TQ_RELEASE_DATE "2026-12-08")
 
-# The project has no public page yet. The contact is the program's own
-# address (Help box); the AppStream id and the screenshot address stand
-# until there is a page to name.
-set(TQ_PACKAGE_MAINTAINER "The Tonquill developers <tonquill@varnholt-electronics.example>")
+# The project has no public page and no address yet: the maintainer and
+# the screenshot address are placeholders under the reserved .invalid
+# domain. Whoever builds a package to hand out names themselves (the Help
+# box sends questions to the package's maintainer).
+set(TQ_PACKAGE_MAINTAINER "The Tonquill developers <tonquill@tonquill.invalid>"
+    CACHE STRING "Maintainer field of the Debian package: Name <address>")
+set(TQ_SCREENSHOT_URL "https://tonquill.invalid/window.png"
+    CACHE STRING "Address of the screenshot in the AppStream data")
 set(TQ_APPSTREAM_ID "org.tonquill.tonquill")
-set(TQ_SCREENSHOT_URL "https://varnholt-electronics.example/tonquill/window.png")
 
 option(TQ_PACKAGE "Build the Debian package's files: man pages, icons, AppStream data" OFF)
 
@@ -74,6 +77,8 @@ function(tq_add_debian_files)
   add_custom_target(tq_package_files ALL DEPENDS ${generated} ${pngs})
 
   install(FILES ${metainfo} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  install(FILES ${TQ_PACKAGING_DIR}/lintian-overrides
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME tonquill)
   install(FILES ${TQ_PACKAGING_DIR}/copyright ${TQ_PACKAGING_OUT}/changelog.gz
                 ${PROJECT_SOURCE_DIR}/README.md
           DESTINATION ${CMAKE_INSTALL_DOCDIR})

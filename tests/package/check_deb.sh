@@ -45,6 +45,7 @@ expected_files() {
 ./usr/share/doc/tonquill/copyright
 ./usr/share/doc/tonquill/changelog.gz
 ./usr/share/doc/tonquill/README.md
+./usr/share/tonquill/tonquill.html
 EOF
 }
 

@@ -2,13 +2,18 @@
 # Checks of the Windows zip, one per CTest test:
 #   check_zip.sh workflow SOURCE_DIR   builds it: cmake --workflow --preset mingw
 #   check_zip.sh contents ZIP SOURCE_DIR
-#                                      tonquill.exe, README.txt and LICENSE.txt, nothing else
-#   check_zip.sh wine ZIP              the tonquill.exe unpacked from it opens its window
-#                                      under Wine and File -> Exit! ends it with status 0
+#                                      tonquill.exe and its page tonquill.html, README.txt
+#                                      and LICENSE.txt, nothing else
+#   check_zip.sh wine ZIP MINGW_BUILD_DIR
+#                                      the tonquill.exe unpacked from it opens its window
+#                                      under Wine (the fixtures' display and prefix) and
+#                                      File -> Exit! ends it with status 0
 # Each prints what it found and exits non-zero on the first failed check.
 set -uo pipefail
 
-MAIN_TITLE="Varnholt Tonquill"
+# tq_wait_until, tq_probe, tq_open_file_menu, tq_keys_end_program ...
+# shellcheck source=../integration/lib.sh
+source "$(dirname "$0")/../integration/lib.sh"
 
 fail() {
   echo "FAIL: $*" >&2
@@ -16,40 +21,12 @@ fail() {
 }
 
 WORK=""
-XVFB_PID=""
-WINESERVER_PID=""
 APP_PID=""
 
-# Stops process $1 by its PID: TERM, then KILL after 5 s.
-stop_pid() {
-  [ -n "$1" ] && kill -0 "$1" 2>/dev/null || return 0
-  kill "$1" 2>/dev/null
-  wait_until 5 gone "$1" || kill -9 "$1" 2>/dev/null
-  wait "$1" 2>/dev/null
-  return 0
-}
-
 cleanup() {
-  stop_pid "$APP_PID"
-  if [ -n "$WINESERVER_PID" ]; then
-    timeout 10 wineserver -k 2>/dev/null
-    stop_pid "$WINESERVER_PID"
-  fi
-  stop_pid "$XVFB_PID"
+  tq_stop_pid "$APP_PID"
   [ -n "$WORK" ] && rm -rf "$WORK"
 }
-
-# Runs until "$@" succeeds, at most $1 seconds.
-wait_until() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@" >/dev/null 2>&1; do
-    [ "$SECONDS" -ge "$deadline" ] && return 1
-    sleep 0.2
-  done
-}
-
-gone() { ! kill -0 "$1" 2>/dev/null; }
 
 # Unpacks the zip into $WORK/zip, removed at the end.
 unpack() {
@@ -82,9 +59,12 @@ contents() {
   [ -f "$zip" ] || fail "no zip at $zip (the workflow test builds it)"
   local listed
   listed="$(cmake -E tar tf "$zip" | sort | tr '\n' ' ')"
-  [ "$listed" = "LICENSE.txt README.txt tonquill.exe " ] || fail "the zip holds: $listed"
+  [ "$listed" = "LICENSE.txt README.txt tonquill.exe tonquill.html " ] ||
+    fail "the zip holds: $listed"
   unpack "$zip"
   [ "$(head -c 2 "$WORK/zip/tonquill.exe")" = "MZ" ] || fail "tonquill.exe is not a Windows program"
+  cmp -s "$WORK/zip/tonquill.html" "$source_dir/data/tonquill.html" ||
+    fail "tonquill.html is not data/tonquill.html"
   same_text_with_crlf "$WORK/zip/README.txt" "$source_dir/README.md" ||
     fail "README.txt is not README.md with Windows line ends"
   same_text_with_crlf "$WORK/zip/LICENSE.txt" "$source_dir/LICENSE" ||
@@ -92,59 +72,33 @@ contents() {
   echo "the zip holds $listed"
 }
 
-# A virtual display and a fresh Wine prefix whose ALSA default device
-# discards the sound, as in the Windows leg.
-start_wine_environment() {
-  export HOME="$WORK/home" WINEPREFIX="$WORK/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mshtml,mscoree="
-  mkdir -p "$HOME" "$WINEPREFIX"
-  cat >"$HOME/.asoundrc" <<EOF
+# On the display and in the Wine prefix of the fixtures (TQ_XVFB_DIR,
+# WINEPREFIX), with a HOME of its own whose ALSA default device discards
+# the sound; tq_probe of the mingw build $2 tells when the menu is open.
+starts_under_wine() {
+  unpack "$1"
+  TQ_MINGW="$2"
+  mkdir -p "$WORK/home"
+  cat >"$WORK/home/.asoundrc" <<CONF
 pcm.!default {
   type file
   slave.pcm "null"
   file "/dev/null"
   format "raw"
 }
-EOF
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
-  XVFB_PID=$!
-  wait_until 10 test -s "$WORK/display" || return 1
-  DISPLAY=":$(head -n1 "$WORK/display")"
-  export DISPLAY
-  wineserver -p -f >"$WORK/wineserver.log" 2>&1 &
-  WINESERVER_PID=$!
-  timeout 180 wineboot -i >"$WORK/wineboot.log" 2>&1 || return 1
-  timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null &&
-    timeout 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null
-}
-
-window_exists() { xdotool search --name "^$1\$"; }
-visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | wc -l; }
-more_windows_than() { [ "$(visible_windows)" -gt "$1" ]; }
-
-# Alt+F opens the File menu, a window of its own; Up from its first item
-# reaches the last one.
-choose_exit() {
-  local before
-  before="$(visible_windows)"
-  xdotool search --name "^$MAIN_TITLE\$" windowfocus --sync &&
-    xdotool key alt+f &&
-    wait_until 10 more_windows_than "$before" &&
-    xdotool key Up Return
-}
-
-starts_under_wine() {
-  unpack "$1"
-  start_wine_environment || fail "Wine prefix and virtual display"
+CONF
+  export HOME="$WORK/home"
+  tq_use_display
   wine "$WORK/zip/tonquill.exe" >"$WORK/tonquill.log" 2>&1 &
   APP_PID=$!
-  wait_until 60 window_exists "$MAIN_TITLE" || fail "the window \"$MAIN_TITLE\" did not appear"
-  echo "the window \"$MAIN_TITLE\" appears"
-  choose_exit || fail "cannot choose File -> Exit!"
-  wait_until 10 gone "$APP_PID" || fail "still running 10 s after File -> Exit!"
-  wait "$APP_PID"
-  local status=$?
+  tq_wait_until 60 tq_window_exists "$TQ_MAIN_TITLE" ||
+    fail "the window \"$TQ_MAIN_TITLE\" does not appear"
+  echo "the window \"$TQ_MAIN_TITLE\" appears"
+  tq_wait_until 10 tq_probe foreground "$TQ_MAIN_TITLE" || fail "the window is not in front"
+  tq_open_file_menu || fail "Alt+F does not open the File menu"
+  # Up from the menu's first item reaches its last one, "Exit!".
+  tq_keys_end_program "$APP_PID" Up Return || fail "File -> Exit! does not end it with status 0"
   APP_PID=""
-  [ "$status" -eq 0 ] || fail "ended with status $status"
   echo "File -> Exit! ends it with status 0"
 }
 
