@@ -106,13 +106,15 @@ int main(int argc, char** argv) {
   const Clock::time_point end =
       start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
   long buffers = 0;
+  long losses = 0;
   Event event;
   while (Clock::now() < end) {
     if (!queue.pop(&event, end)) continue;
     tq::route_device_message(generator, event.message, event.header);
     buffers += event.message == tq::kMmWomDone ? 1 : 0;
+    losses += event.message == tq::kDeviceLost ? 1 : 0;
   }
-  const bool lost = service.device_lost();
+  const bool lost = losses > 0 || service.device_lost();
   tq::on_main_window_destroyed(generator);
 
   const std::uint64_t underruns = service.recovery_count();
@@ -122,7 +124,7 @@ int main(int argc, char** argv) {
               seconds, expected, generator.stream.waveoutproctime);
   std::printf("underruns and suspends recovered: %llu\n",
               static_cast<unsigned long long>(underruns));
-  std::printf("device lost: %s\n", lost ? "yes" : "no");
+  std::printf("device lost: %ld times%s\n", losses, service.device_lost() ? ", still away" : "");
   const bool stalled = buffers < expected * 95 / 100;
   if (stalled) std::printf("the stream fell behind: fewer buffers than the time allows\n");
   return underruns == 0 && !lost && !stalled ? 0 : 1;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "doubles/recorded_generator.h"
 
@@ -18,10 +19,10 @@ struct Stream : testing::RecordedGenerator {
     generator.signal.channels[1].waveform = kWhiteNoise;
   }
   StreamOpening open() { return open_output_stream(generator.stream, wave_out, 0x77); }
-  void message(std::uint32_t kind, WaveHeader* header) {
-    on_stream_message(generator.stream, wave_out, generator.signal, window, kind, header);
+  std::string message(std::uint32_t kind, WaveHeader* header) {
+    return on_stream_message(generator.stream, wave_out, generator.signal, window, kind, header);
   }
-  void done(WaveHeader* header) { message(kMmWomDone, header); }
+  std::string done(WaveHeader* header) { return message(kMmWomDone, header); }
   void close() { close_output_stream(generator.stream, wave_out); }
   // The service calls from the `first`-th on, as one line.
   std::string calls_from(std::size_t first) const {
@@ -105,6 +106,32 @@ TEST(OutputStream, DestroyWithBothBuffersQueuedResetsClosesAndRefillsNothing) {
   s.close();
   EXPECT_EQ(s.calls_from(before), "reset, close");
   EXPECT_TRUE(s.wave_out.queue.empty() && !s.wave_out.is_open);
+}
+
+// The device's text for the first refused refill, once a run: a device that
+// refuses one buffer refuses the next as well. A failed unprepare is no
+// refusal (the prepare after it decides).
+TEST(OutputStream, RefusedRefillIsToldOnce) {
+  // The call that fails from the first refill on (the open made two of each
+  // prepare and write before), and what the four refills tell.
+  const std::tuple<const char*, int, std::vector<std::string>> cases[] = {
+      {"prepare", 3, {"refused", "", "", ""}},
+      {"write", 3, {"refused", "", "", ""}},
+      {"unprepare", 1, {"", "", "", ""}},
+  };
+  for (const auto& [call, first, notices] : cases) {
+    Stream s;
+    ASSERT_TRUE(s.open().opened);
+    s.wave_out.error_texts[kMmNoMem] = "refused";
+    for (int nth = first; nth < first + 4; ++nth) s.wave_out.fail(call, kMmNoMem, nth);
+    std::vector<std::string> told;
+    for (std::size_t i = 0; i < notices.size(); ++i) {
+      WaveHeader returned{};
+      returned.user = i % 2;
+      told.push_back(s.done(&returned));
+    }
+    EXPECT_EQ(told, notices) << call;
+  }
 }
 
 TEST(OutputStream, RefillTimeAddsTickDifferences) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "doubles/recorded_generator.h"
+#include "info/message_boxes.h"
 #include "info/device_report.h"
 #include "info/info_commands.h"
 #include "panel/frequency_control.h"
@@ -130,6 +131,53 @@ TEST(RouteDeviceMessage, ReachesTheStream) {
   WaveHeader* done = f.wave_out.finish_next();
   route_device_message(f.generator, kMmWomDone, done);
   EXPECT_EQ(f.wave_out.calls.back(), "write " + std::to_string(done->user));
+}
+
+// A window whose boxes stay open until the test closes them.
+struct WindowWithOpenBoxes : testing::RecordingWindow {
+  bool message_box_open(const std::string& text) override {
+    for (std::size_t i = closed; i < boxes.size(); ++i) {
+      if (boxes[i].second == text) return true;
+    }
+    return false;
+  }
+  void close_all() { closed = boxes.size(); }
+  std::size_t open_count() const { return boxes.size() - closed; }
+  std::size_t closed = 0;
+};
+
+// Each loss is told in one notice box, unless the last one is still open;
+// the return of the device and the playing after it show nothing. A refill
+// the device refuses is told once, whatever follows.
+TEST(RouteDeviceMessage, LostDeviceAndRefusedRefillsAreToldWithoutStacking) {
+  testing::RecordingWaveOut wave_out;
+  WindowWithOpenBoxes window;
+  Generator generator(wave_out, window);
+  ASSERT_TRUE(open_output_stream(generator.stream, wave_out, 0x77).opened);
+  const auto route = [&](std::uint32_t message) {
+    route_device_message(generator, message,
+                         message == kMmWomDone ? wave_out.finish_next() : nullptr);
+  };
+  for (const std::uint32_t message :
+       {kDeviceLost, kDeviceBack, kMmWomDone, kDeviceLost, kDeviceBack, kDeviceLost}) {
+    route(message);
+  }
+  ASSERT_EQ(window.open_count(), 1u);
+  EXPECT_EQ(window.boxes[0].first, kNoticeBoxTitle);
+  EXPECT_EQ(window.boxes[0].second, kDeviceLostNotice);
+  window.close_all();
+  route(kDeviceBack);
+  route(kDeviceLost);
+  EXPECT_EQ(window.open_count(), 1u) << "a loss after the box was closed is told again";
+
+  window.close_all();
+  wave_out.error_texts[kMmNoMem] = "The device refused the buffer.";
+  wave_out.fail("write", kMmNoMem, 4);  // two writes of the open, the refill above, then this
+  wave_out.fail("prepare", kMmNoMem, 5);
+  route(kMmWomDone);
+  route(kMmWomDone);
+  ASSERT_EQ(window.open_count(), 1u);
+  EXPECT_EQ(window.boxes.back().second, "The device refused the buffer.");
 }
 
 }  // namespace

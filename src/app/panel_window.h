@@ -4,6 +4,8 @@
 // implements it once; the modules below the application each take only the
 // part they use.
 
+#include <string>
+
 #include "audio/tick_clock.h"
 #include "info/message_desk.h"
 #include "panel/panel_controls.h"
@@ -14,6 +16,10 @@ class PanelWindow : public PanelControls, public MessageDesk, public TickClock {
  public:
   // Sends the main window a close request; returns once it is handled.
   virtual void request_close() = 0;
+  // True while a message box showing `text` is open, so that a notice that
+  // repeats is not stacked. A front end whose boxes hold its thread until
+  // they are closed can keep this answer.
+  virtual bool message_box_open(const std::string& /*text*/) { return false; }
 };
 
 }  // namespace tq

@@ -1,11 +1,13 @@
 #include "app/routing.h"
 
 #include <array>
+#include <string>
 
 #include "app/generator.h"
 #include "audio/output_stream.h"
 #include "info/device_report.h"
 #include "info/info_commands.h"
+#include "info/message_boxes.h"
 #include "panel/frequency_control.h"
 #include "panel/level_control.h"
 #include "synth/waveform.h"
@@ -127,11 +129,20 @@ void route_horizontal_scroll(Generator& generator, ScrollSource source, int code
 }
 
 void route_device_message(Generator& generator, std::uint32_t message, WaveHeader* header) {
+  if (message == kDeviceLost) {
+    // One box says it; a loss while it is still open adds none.
+    if (!generator.window.message_box_open(kDeviceLostNotice)) {
+      show_notice_box(generator.window, kDeviceLostNotice);
+    }
+    return;
+  }
+  // Back: the service plays the queued buffers on; nothing to show.
   if (message != kMmWomOpen && message != kMmWomClose && message != kMmWomDone) return;
   // Only a DONE names a buffer.
   WaveHeader* returned = message == kMmWomDone ? header : nullptr;
-  on_stream_message(generator.stream, generator.wave_out, generator.signal, generator.window,
-                    message, returned);
+  const std::string notice = on_stream_message(
+      generator.stream, generator.wave_out, generator.signal, generator.window, message, returned);
+  if (!notice.empty()) show_notice_box(generator.window, notice);
 }
 
 bool waveform_for_id(int id, int* channel, int* kind) {

@@ -34,7 +34,13 @@ enum class ScrollSource { none, frequency, left_level, right_level };
 void route_horizontal_scroll(Generator& generator, ScrollSource source, int code,
                              int thumb_position);
 
-// kMmWomOpen, kMmWomClose, kMmWomDone (header for DONE).
+// What the user is told when the sound device goes away while playing.
+inline constexpr const char* kDeviceLostNotice =
+    "The sound device was lost. Tonquill plays again as soon as it is back.";
+
+// kMmWomOpen, kMmWomClose, kMmWomDone (header for DONE): the stream's
+// events; a refill the device refused is shown once. kDeviceLost shows
+// kDeviceLostNotice unless that box is still open; kDeviceBack needs nothing.
 void route_device_message(Generator& generator, std::uint32_t message, WaveHeader* header);
 
 // The (channel, waveform) a radio id stands for; false when it is none.

@@ -79,28 +79,37 @@ StreamOpening open_output_stream(OutputStream& stream, WaveOutService& wave_out,
   return {true, ""};
 }
 
-void on_stream_message(OutputStream& stream, WaveOutService& wave_out, SignalState& signal,
-                       TickClock& clock, std::uint32_t kind, WaveHeader* header) {
+std::string on_stream_message(OutputStream& stream, WaveOutService& wave_out, SignalState& signal,
+                              TickClock& clock, std::uint32_t kind, WaveHeader* header) {
   if (kind == kMmWomOpen) {
     seed_random(signal.random, 1);
-  } else if (kind == kMmWomDone) {
-    const std::uint32_t start = clock.tick_count();
-    on_buffer_done(stream, wave_out, signal, header);
-    const std::uint32_t end = clock.tick_count();
-    stream.waveoutproctime += end - start;
+    return "";
   }
+  if (kind != kMmWomDone) return "";
+  const std::uint32_t start = clock.tick_count();
+  const MMResult refilled = on_buffer_done(stream, wave_out, signal, header);
+  const std::uint32_t end = clock.tick_count();
+  stream.waveoutproctime += end - start;
+  // A device that refuses one refill usually refuses the next as well: the
+  // user hears of it once, not once per buffer.
+  if (refilled == kMmNoError || stream.refill_failure_told) return "";
+  stream.refill_failure_told = true;
+  return device_error_text(wave_out, refilled);
 }
 
-void on_buffer_done(OutputStream& stream, WaveOutService& wave_out, SignalState& signal,
-                    WaveHeader* header) {
+MMResult on_buffer_done(OutputStream& stream, WaveOutService& wave_out, SignalState& signal,
+                        WaveHeader* header) {
   // After a close or a failed open, buffers given back are not refilled.
-  if (stream.handle == 0 || header == nullptr) return;
+  if (stream.handle == 0 || header == nullptr) return kMmNoError;
   const std::size_t index = buffer_index(*header);
   render_block(stream.buffers[index], signal.channels, signal.sine, signal.random);
   WaveHeader* own = &stream.headers[index];
+  // The unprepare's result does not matter: the prepare after it says
+  // whether the header can be used.
   wave_out.unprepare(stream.handle, own);
-  wave_out.prepare(stream.handle, own);
-  wave_out.write(stream.handle, own);
+  const MMResult prepared = wave_out.prepare(stream.handle, own);
+  if (prepared != kMmNoError) return prepared;
+  return wave_out.write(stream.handle, own);
 }
 
 void close_output_stream(OutputStream& stream, WaveOutService& wave_out) {

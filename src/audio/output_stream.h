@@ -22,6 +22,7 @@ struct OutputStream {
   std::array<Block, 2> buffers{};  // zero: the first two buffers are silence
   std::array<WaveHeader, 2> headers{};
   std::uint32_t waveoutproctime = 0;  // milliseconds spent refilling buffers
+  bool refill_failure_told = false;   // a failed refill is told once per run
 };
 
 // How an open went: `opened` when the stream plays with both buffers
@@ -39,12 +40,16 @@ WaveFormat output_format();
 StreamOpening open_output_stream(OutputStream& stream, WaveOutService& wave_out,
                                  NotifyTarget window);
 // One device event: kMmWomOpen, kMmWomClose or kMmWomDone (with the header);
-// a refill's time, read from `clock`, is added to waveoutproctime.
-void on_stream_message(OutputStream& stream, WaveOutService& wave_out, SignalState& signal,
-                       TickClock& clock, std::uint32_t kind, WaveHeader* header);
-// Refills and requeues the buffer the header names.
-void on_buffer_done(OutputStream& stream, WaveOutService& wave_out, SignalState& signal,
-                    WaveHeader* header);
+// a refill's time, read from `clock`, is added to waveoutproctime. Returns
+// the device's text for the first refill of the run that the device
+// refused, for the user; otherwise (also for every later one) "".
+std::string on_stream_message(OutputStream& stream, WaveOutService& wave_out, SignalState& signal,
+                              TickClock& clock, std::uint32_t kind, WaveHeader* header);
+// Refills and requeues the buffer the header names. Returns the first
+// failing result of the prepare and the write, or 0; a buffer the device
+// refused stops circulating.
+MMResult on_buffer_done(OutputStream& stream, WaveOutService& wave_out, SignalState& signal,
+                        WaveHeader* header);
 // Resets and closes the stream if it is open.
 void close_output_stream(OutputStream& stream, WaveOutService& wave_out);
 

@@ -3,7 +3,7 @@
 // makes of the platform (winmm on Windows, our ALSA layer on Linux, a
 // recording double in tests). Result codes are the platform's: 0 is success.
 //
-// Device events (open, close, a buffer done) must reach the generator on the
+// Device events (open, close, a buffer done, device lost and back) must reach the generator on the
 // user-interface thread, through route_device_message(); how they get there
 // is the adapter's business.
 
@@ -38,6 +38,12 @@ inline constexpr MMResult kWaveSync = 35;
 inline constexpr std::uint32_t kMmWomOpen = 0x3BB;
 inline constexpr std::uint32_t kMmWomClose = 0x3BC;
 inline constexpr std::uint32_t kMmWomDone = 0x3BD;
+// A service that survives the loss of its device (ALSA) also reports, in
+// the same way, that the stream's device went away (its buffers stay queued
+// and the handle stays valid) and that it is back and the stream plays on.
+// The values lie outside the platform's own message range.
+inline constexpr std::uint32_t kDeviceLost = 0x8001;
+inline constexpr std::uint32_t kDeviceBack = 0x8002;
 
 // Open flags.
 inline constexpr std::uint32_t kWaveFormatQuery = 0x0001;

@@ -27,7 +27,7 @@ constexpr int kWriterPriority = 10;
 
 // What the writer does next.
 struct WriterStep {
-  enum Kind { stop, reset, play } kind = stop;
+  enum Kind { stop, reset, play, reopen } kind = stop;
   WaveHeader* header = nullptr;
   std::size_t first_frame = 0;
   std::size_t frames = 0;
@@ -62,12 +62,18 @@ bool interrupt_requested(AlsaStream& stream) {
   return stream.stop_requested || stream.reset_requested;
 }
 
+// While the device is away the writer sleeps until a request or the time of
+// its next try to open it again; otherwise until there is something to do.
 WriterStep next_step(AlsaStream& stream) {
   std::unique_lock lock(stream.mutex);
-  stream.changed.wait(lock, [&] {
-    return stream.stop_requested || stream.reset_requested ||
-           (!stream.lost.load() && !stream.queue.empty());
-  });
+  const auto requested = [&] { return stream.stop_requested || stream.reset_requested; };
+  if (stream.lost.load()) {
+    if (!stream.changed.wait_until(lock, stream.next_reopen, requested)) {
+      return {WriterStep::reopen};
+    }
+  } else {
+    stream.changed.wait(lock, [&] { return requested() || !stream.queue.empty(); });
+  }
   if (stream.stop_requested) return {WriterStep::stop};
   if (stream.reset_requested) return {WriterStep::reset};
   WaveHeader* header = stream.queue.front();
@@ -152,22 +158,37 @@ WaveHeader* advance_front(AlsaStream& stream, std::size_t frames) {
   return header;
 }
 
+void close_pcm(AlsaStream& stream) {
+  if (stream.pcm != nullptr) snd_pcm_close(stream.pcm);
+  stream.pcm = nullptr;
+}
+
+// The device is gone: its PCM is given back at once (a sound server that
+// comes back gets a new connection) and the buffers wait in the queue.
+void lose_device(AlsaStream& stream) {
+  close_pcm(stream);
+  stream.next_reopen = std::chrono::steady_clock::now() + kReopenInterval;
+  stream.lost.store(true);
+  deliver(stream, kDeviceLost, nullptr);
+}
+
 void play_step(AlsaStream& stream, const WriterStep& step) {
   scale_into_scratch(stream, step);
   std::size_t written = 0;
   const WriteOutcome outcome = write_frames(stream, step.frames, &written);
-  if (outcome == WriteOutcome::lost) {
-    std::lock_guard lock(stream.mutex);
-    stream.lost.store(true);
-  }
   if (outcome == WriteOutcome::interrupted) return;  // the request decides
+  // What ALSA took before the loss counts as played; the rest of the front
+  // buffer plays once the device is back.
   if (WaveHeader* done = advance_front(stream, written)) deliver(stream, kMmWomDone, done);
+  if (outcome == WriteOutcome::lost) lose_device(stream);
 }
 
 // Drops what ALSA still holds and gives every queued buffer back.
 void reset_on_writer(AlsaStream& stream) {
-  snd_pcm_drop(stream.pcm);
-  snd_pcm_prepare(stream.pcm);
+  if (stream.pcm != nullptr) {
+    snd_pcm_drop(stream.pcm);
+    snd_pcm_prepare(stream.pcm);
+  }
   stream.gain = settled_gain(stream.volume_word.load(), stream.setup.format.samples_per_sec);
   std::deque<WaveHeader*> returned;
   {
@@ -233,14 +254,14 @@ int set_software_params(AlsaStream& stream) {
   return error;
 }
 
-int set_up_stream(AlsaStream& stream) {
+int open_pcm(AlsaStream& stream) {
   const int opened = snd_pcm_open(&stream.pcm, stream.setup.device_name.c_str(),
                                   SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
-  if (opened < 0) {
-    stream.pcm = nullptr;
-    return opened;
-  }
-  stream.space = read_device_space(stream.pcm);
+  if (opened < 0) stream.pcm = nullptr;
+  return opened;
+}
+
+int configure_pcm(AlsaStream& stream) {
   int error = set_hardware_params(stream);
   if (error >= 0) error = set_software_params(stream);
   if (error >= 0 && stream.period_frames == 0) error = -EINVAL;
@@ -248,9 +269,31 @@ int set_up_stream(AlsaStream& stream) {
   return error;
 }
 
+int set_up_stream(AlsaStream& stream) {
+  const int opened = open_pcm(stream);
+  if (opened < 0) return opened;
+  stream.space = read_device_space(stream.pcm);
+  return configure_pcm(stream);
+}
+
+// One try to open the lost device again with the stream's settings. The
+// queued buffers then play on from where they stopped; a device that is
+// still away, or back but refusing the format, is tried again later.
+void try_reopen(AlsaStream& stream) {
+  if (stream.setup.reopen_attempts != nullptr) ++*stream.setup.reopen_attempts;
+  int error = open_pcm(stream);
+  if (error >= 0) error = configure_pcm(stream);
+  if (error < 0) {
+    close_pcm(stream);
+    stream.next_reopen = std::chrono::steady_clock::now() + kReopenInterval;
+    return;
+  }
+  stream.lost.store(false);
+  deliver(stream, kDeviceBack, nullptr);
+}
+
 void release_resources(AlsaStream& stream) {
-  if (stream.pcm != nullptr) snd_pcm_close(stream.pcm);
-  stream.pcm = nullptr;
+  close_pcm(stream);
   if (stream.wake_fd >= 0) ::close(stream.wake_fd);
   stream.wake_fd = -1;
 }
@@ -270,11 +313,13 @@ void run_writer(AlsaStream& stream, std::promise<int>& ready) {
     if (step.kind == WriterStep::stop) break;
     if (step.kind == WriterStep::reset) {
       reset_on_writer(stream);
+    } else if (step.kind == WriterStep::reopen) {
+      try_reopen(stream);
     } else {
       play_step(stream, step);
     }
   }
-  snd_pcm_drop(stream.pcm);
+  if (stream.pcm != nullptr) snd_pcm_drop(stream.pcm);
   deliver(stream, kMmWomClose, nullptr);
   std::lock_guard lock(stream.mutex);
   stream.writer_done = true;

@@ -6,6 +6,7 @@
 #include <alsa/asoundlib.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -22,13 +23,21 @@
 
 namespace tq {
 
-// Receives OPEN, CLOSE and DONE (with the header), on the writer thread.
+// Receives OPEN, CLOSE, DONE (with the header), and kDeviceLost and
+// kDeviceBack, on the writer thread.
 using DeviceEventSink =
     std::function<void(NotifyTarget target, std::uint32_t message, WaveHeader* header)>;
 
-// ALSA's ring: small, so that what the program changes is soon heard.
-inline constexpr unsigned kRingMicroseconds = 40000;
-inline constexpr unsigned kPeriodMicroseconds = 20000;
+// ALSA's ring: what the program changes is heard once the ring has played
+// (a level change within about 100 ms of the ring plus the server's own
+// delay), and the writer wakes once per period. Two 50 ms periods: 20
+// wake-ups a second, and half the ring of slack when the machine is busy.
+inline constexpr unsigned kRingMicroseconds = 100000;
+inline constexpr unsigned kPeriodMicroseconds = 50000;
+// While the device is away the writer tries to open it again this often:
+// soon enough to play again within two seconds of its return, seldom enough
+// that the wait costs no measurable processor time.
+inline constexpr std::chrono::milliseconds kReopenInterval{1000};
 
 struct StreamSetup {
   std::string device_name;
@@ -38,7 +47,8 @@ struct StreamSetup {
   bool notify = false;  // false: the opener asked for no events
   const DeviceEventSink* sink = nullptr;
   std::uint32_t volume_word = kUnityVolumeWord;
-  std::atomic<std::uint64_t>* recoveries = nullptr;  // underruns and suspends recovered
+  std::atomic<std::uint64_t>* recoveries = nullptr;       // underruns and suspends recovered
+  std::atomic<std::uint64_t>* reopen_attempts = nullptr;  // tries to open a lost device again
 };
 
 struct AlsaStream {
@@ -52,7 +62,9 @@ struct AlsaStream {
   int wake_fd = -1;  // wakes the writer out of its wait for ALSA
 
   std::atomic<std::uint32_t> volume_word{kUnityVolumeWord};
-  std::atomic<bool> lost{false};    // the device went away; buffers stay queued
+  // The device went away: the PCM is closed, the buffers stay queued and
+  // the writer opens the device again every kReopenInterval until it plays.
+  std::atomic<bool> lost{false};
   std::atomic<bool> silent{false};  // deliver no more events
 
   std::mutex mutex;  // guards the queue, the requests and the header flags
@@ -67,6 +79,7 @@ struct AlsaStream {
   // The writer's own.
   GainRamp gain{};
   std::vector<unsigned char> scratch;
+  std::chrono::steady_clock::time_point next_reopen{};
 };
 
 // Opens and sets up the PCM and starts the writer (which reports OPEN).

@@ -44,6 +44,7 @@ struct AlsaWaveOut::State {
   WaveOutHandle next_handle = 1;
   OpenFailure last_failure{};
   std::atomic<std::uint64_t> recoveries{0};
+  std::atomic<std::uint64_t> reopen_attempts{0};
 
   void list_devices() {
     last_failure.device = nullptr;  // it points into the list
@@ -110,7 +111,8 @@ MMResult AlsaWaveOut::open(WaveOutHandle* handle, std::uint32_t device, const Wa
                     (flags & kCallbackKindMask) != 0,
                     &state_->sink,
                     state_->volume(device),
-                    &state_->recoveries};
+                    &state_->recoveries,
+                    &state_->reopen_attempts};
   int alsa_error = 0;
   bool device_opened = false;
   std::unique_ptr<AlsaStream> stream = open_alsa_stream(setup, &alsa_error, &device_opened);
@@ -235,6 +237,10 @@ MMResult AlsaWaveOut::device_caps(std::uint32_t device, WaveOutCaps* caps) {
 
 std::uint64_t AlsaWaveOut::recovery_count() const {
   return state_->recoveries.load();
+}
+
+std::uint64_t AlsaWaveOut::reopen_attempt_count() const {
+  return state_->reopen_attempts.load();
 }
 
 bool AlsaWaveOut::device_lost() const {

@@ -4,8 +4,13 @@
 // writer thread that plays its queued buffers in order; the device volume
 // is a software gain on the samples (the system mixer is never touched).
 //
-// OPEN, CLOSE and DONE events are handed to the event sink ON THE WRITER
-// THREAD; the front end passes them on to its user-interface thread (for Qt,
+// When a stream's device goes away (the sound server quits, a USB card is
+// unplugged) the stream reports kDeviceLost once, keeps its handle and its
+// queued buffers, and opens the device again about once a second; when that
+// succeeds it reports kDeviceBack and plays on from where it stopped.
+//
+// OPEN, CLOSE, DONE, kDeviceLost and kDeviceBack are handed to the event
+// sink ON THE WRITER THREAD; the front end passes them on to its user-interface thread (for Qt,
 // a queued invocation) and calls route_device_message() there. The sink must
 // not call reset() or close() of the stream itself. After close() returns,
 // no event of that stream is delivered.
@@ -48,8 +53,10 @@ class AlsaWaveOut : public WaveOutService {
 
   // Underruns and suspends recovered, over all streams since construction.
   std::uint64_t recovery_count() const;
-  // True when an open stream's device has gone away (the sound server quit,
-  // a USB card was unplugged): its buffers no longer circulate.
+  // Tries to open a lost device again, over all streams since construction.
+  std::uint64_t reopen_attempt_count() const;
+  // True while an open stream's device is away (the sound server quit, a USB
+  // card was unplugged): its buffers wait until the device is back.
   bool device_lost() const;
 
  private:

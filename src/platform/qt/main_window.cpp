@@ -395,6 +395,14 @@ void MainWindow::show_scrolling_box(const std::string& title, const std::string&
   box->show();
 }
 
+bool MainWindow::message_box_open(const std::string& text) {
+  const QString shown = QString::fromStdString(text);
+  for (const QPointer<QMessageBox>& open : message_boxes_) {
+    if (!open.isNull() && open->isVisible() && open->text() == shown) return true;
+  }
+  return false;
+}
+
 std::uint32_t MainWindow::tick_count() {
   const auto since_start = std::chrono::steady_clock::now().time_since_epoch();
   const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(since_start);

@@ -1,0 +1,230 @@
+// The service when its device goes away and comes back: a PulseAudio
+// daemon of the test's own (its socket in a temporary folder) is killed
+// while the stream plays and started again on the same socket. Skips where
+// pulseaudio is not installed.
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+#include "alsa_test_support.h"
+
+namespace tq::testing {
+namespace {
+
+constexpr auto kDaemonStartLimit = 10s;
+
+bool pulseaudio_installed() {
+  return std::system("command -v pulseaudio >/dev/null 2>&1") == 0;
+}
+
+// A pulseaudio daemon with one null sink on a socket in `dir`; the same
+// socket after every restart, as a desktop's sound server has.
+class PrivateDaemon {
+ public:
+  explicit PrivateDaemon(const TempDir& dir)
+      : run_dir_(dir / "run"), socket_(dir / "run" / "native"), home_(dir / "home") {
+    std::filesystem::create_directories(run_dir_);
+    std::filesystem::create_directories(home_);
+    std::filesystem::permissions(run_dir_, std::filesystem::perms::owner_all);
+  }
+  ~PrivateDaemon() { stop(); }
+  PrivateDaemon(const PrivateDaemon&) = delete;
+  PrivateDaemon& operator=(const PrivateDaemon&) = delete;
+
+  std::string server() const { return "unix:" + socket_.string(); }
+
+  // Starts it and waits until it answers.
+  bool start() {
+    pid_ = fork();
+    if (pid_ == 0) exec_daemon();
+    const auto deadline = std::chrono::steady_clock::now() + kDaemonStartLimit;
+    const std::string probe = "timeout 5 pactl --server=" + server() + " info >/dev/null 2>&1";
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (std::system(probe.c_str()) == 0) return true;
+      std::this_thread::sleep_for(50ms);
+    }
+    return false;
+  }
+  // Kills it as a crash would; the socket file stays behind.
+  void stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+ private:
+  [[noreturn]] void exec_daemon() {
+    setenv("HOME", home_.c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", run_dir_.c_str(), 1);
+    setenv("PULSE_RUNTIME_PATH", run_dir_.c_str(), 1);
+    const std::string log = (home_ / "daemon.log").string();
+    if (std::freopen(log.c_str(), "a", stderr) == nullptr) _exit(127);
+    const std::string protocol =
+        "module-native-protocol-unix socket=" + socket_.string() + " auth-anonymous=1";
+    execlp("pulseaudio", "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
+           "--disallow-exit", "--use-pid-file=no", "--disable-shm=yes", "--log-target=stderr",
+           "--log-level=error", "-L", protocol.c_str(), "-L",
+           "module-null-sink sink_name=tq_lost rate=44100 channels=2 format=s16le",
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+
+  std::filesystem::path run_dir_;
+  std::filesystem::path socket_;
+  std::filesystem::path home_;
+  pid_t pid_ = -1;
+};
+
+class AlsaLostDeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!pulseaudio_installed()) GTEST_SKIP() << "pulseaudio is not installed";
+    std::ofstream(dir / "client.conf") << "autospawn = no\n";
+    setenv("PULSE_CLIENTCONFIG", (dir / "client.conf").c_str(), 1);
+    use_daemon_config();
+    use_alsa_config(dir / "asound.conf");
+    ASSERT_TRUE(daemon.start()) << "the private PulseAudio daemon does not answer";
+    service = std::make_unique<AlsaWaveOut>(events.sink());
+    ASSERT_EQ(open_default(*service, &handle), kMmNoError);
+    for (int i = 0; i < 2; ++i) {
+      buffers.push_back(std::make_unique<TestBuffer>(constant_frames(2205, 500, -500)));
+      ASSERT_EQ(play(*service, handle, *buffers.back()), kMmNoError);
+    }
+  }
+  void TearDown() override {
+    if (service) {
+      EXPECT_EQ(service->reset(handle), kMmNoError);
+      EXPECT_EQ(service->close(handle), kMmNoError);
+    }
+    unsetenv("PULSE_CLIENTCONFIG");
+  }
+
+  // The default PCM plays into the test's daemon.
+  void use_daemon_config() {
+    replace_file(dir / "asound.conf",
+                 "pcm.!default { type pulse server \"" + daemon.server() + "\" }\n");
+  }
+  // The default PCM opens but takes no 16-bit samples: a device that is back
+  // but refuses the stream's format.
+  void use_refusing_config() {
+    replace_file(dir / "asound.conf",
+                 "pcm.!default { type mulaw slave { pcm { type null } format S16_LE } }\n");
+  }
+
+  // Hands the events on as the program does, queueing every returned buffer
+  // again, until `done` holds or `limit` has passed.
+  bool pump_until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+      if (std::chrono::steady_clock::now() >= deadline) return false;
+      DeviceEvent event;
+      if (events.next(&event, 50ms) && event.message == kMmWomDone) {
+        service->write(handle, event.header);
+      }
+    }
+    return true;
+  }
+  bool pump_for(std::chrono::milliseconds time) {
+    return !pump_until([] { return false; }, time);
+  }
+  // Waits for `count` DONE events more than there are now.
+  bool plays_on(std::size_t count = 4, std::chrono::milliseconds limit = 3000ms) {
+    const std::size_t target = events.count(kMmWomDone) + count;
+    return pump_until([&] { return events.count(kMmWomDone) >= target; }, limit);
+  }
+  bool reported(std::uint32_t message, std::size_t count, std::chrono::milliseconds limit) {
+    return pump_until([&] { return events.count(message) >= count; }, limit);
+  }
+  // Lost and back take turns, starting with lost.
+  void expect_lost_and_back_alternate() {
+    std::uint32_t last = kDeviceBack;
+    for (const DeviceEvent& event : events.events()) {
+      if (event.message != kDeviceLost && event.message != kDeviceBack) continue;
+      EXPECT_NE(event.message, last)
+          << "two " << (last == kDeviceLost ? "losses" : "returns") << " in a row";
+      last = event.message;
+    }
+  }
+
+  TempDir dir;
+  PrivateDaemon daemon{dir};
+  EventLog events;
+  std::unique_ptr<AlsaWaveOut> service;
+  WaveOutHandle handle = 0;
+  std::vector<std::unique_ptr<TestBuffer>> buffers;
+};
+
+TEST_F(AlsaLostDeviceTest, LossIsReportedOnceAndThePlayingGoesOnWhenTheServerIsBack) {
+  ASSERT_TRUE(plays_on());
+  daemon.stop();
+  ASSERT_TRUE(reported(kDeviceLost, 1, 1500ms)) << "no loss reported";
+  EXPECT_TRUE(service->device_lost());
+  const std::size_t done = events.count(kMmWomDone);
+  pump_for(2500ms);
+  EXPECT_EQ(events.count(kDeviceLost), 1u);
+  EXPECT_EQ(events.count(kMmWomDone), done) << "buffers came back while the device was away";
+  // Tries about once a second: no busy loop.
+  EXPECT_LE(service->reopen_attempt_count(), 4u);
+
+  ASSERT_TRUE(daemon.start());
+  ASSERT_TRUE(reported(kDeviceBack, 1, 2000ms)) << "not back within 2 s of the server";
+  EXPECT_FALSE(service->device_lost());
+  EXPECT_TRUE(plays_on());
+  EXPECT_EQ(events.count(kDeviceLost), 1u);
+  expect_lost_and_back_alternate();
+}
+
+TEST_F(AlsaLostDeviceTest, DeviceBackButRefusingTheFormatIsTriedAgainCalmly) {
+  ASSERT_TRUE(plays_on());
+  use_refusing_config();
+  daemon.stop();
+  ASSERT_TRUE(reported(kDeviceLost, 1, 1500ms));
+  const std::uint64_t attempts = service->reopen_attempt_count();
+  pump_for(3000ms);
+  const std::uint64_t tried = service->reopen_attempt_count() - attempts;
+  EXPECT_GE(tried, 2u);
+  EXPECT_LE(tried, 4u);
+  EXPECT_EQ(events.count(kDeviceBack), 0u);
+  EXPECT_TRUE(service->device_lost());
+
+  use_daemon_config();
+  ASSERT_TRUE(daemon.start());
+  ASSERT_TRUE(reported(kDeviceBack, 1, 2000ms));
+  EXPECT_TRUE(plays_on());
+}
+
+TEST_F(AlsaLostDeviceTest, BackAndGoneAgainWithinASecondStillPlaysOn) {
+  ASSERT_TRUE(plays_on());
+  daemon.stop();
+  ASSERT_TRUE(reported(kDeviceLost, 1, 1500ms));
+  ASSERT_TRUE(daemon.start());
+  ASSERT_TRUE(reported(kDeviceBack, 1, 2000ms));
+  pump_for(200ms);
+  daemon.stop();
+  ASSERT_TRUE(reported(kDeviceLost, 2, 1500ms)) << "the second loss was not reported";
+  ASSERT_TRUE(daemon.start());
+  ASSERT_TRUE(reported(kDeviceBack, 2, 2000ms));
+  EXPECT_TRUE(plays_on());
+  EXPECT_EQ(events.count(kDeviceLost), 2u);
+  expect_lost_and_back_alternate();
+}
+
+TEST_F(AlsaLostDeviceTest, ResetAndCloseWhileTheDeviceIsAway) {
+  ASSERT_TRUE(plays_on());
+  daemon.stop();
+  ASSERT_TRUE(reported(kDeviceLost, 1, 1500ms));
+  EXPECT_EQ(service->reset(handle), kMmNoError);
+  for (const auto& buffer : buffers) EXPECT_EQ(buffer->header.flags, kWhdrPrepared | kWhdrDone);
+  EXPECT_EQ(service->close(handle), kMmNoError);
+  EXPECT_EQ(events.events().back().message, kMmWomClose);
+  service.reset();
+}
+
+}  // namespace
+}  // namespace tq::testing
