@@ -28,6 +28,13 @@ for preset in unit asan integration package; do
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 done
 
+# A test of the dev build without a label is run by none of the presets.
+unlabeled="$(ctest --test-dir build/dev -N -LE . | grep 'Test *#')"
+if [ -n "$unlabeled" ]; then
+  printf '== tests that no preset runs (no label):\n%s\n' "$unlabeled"
+  status=1
+fi
+
 echo "== summary"
 for preset in unit asan integration package; do
   echo "$preset: $(grep -h 'tests passed' "$logs/$preset.log" || echo 'no summary (CTest did not run)')"
