@@ -68,6 +68,8 @@ class HeadlessWindow : public tq::PanelWindow {
     std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
   }
   void open_web_address(const std::string&) override {}
+  // The soak shows no device report, the only thing that posts tasks.
+  void post_to_window(std::function<void()>) override {}
   std::uint32_t tick_count() override {
     const auto since = Clock::now().time_since_epoch();
     return static_cast<std::uint32_t>(

@@ -2,15 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <future>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "app/lifetime.h"
 #include "doubles/recorded_generator.h"
-#include "info/message_boxes.h"
 #include "info/device_report.h"
 #include "info/info_commands.h"
+#include "info/message_boxes.h"
 #include "panel/frequency_control.h"
 #include "panel/level_control.h"
 #include "panel/scroll_codes.h"
@@ -53,7 +56,6 @@ TEST(RouteCommand, EveryIdOfTheTable) {
        [](Generator& g, int) {
          show_timing_report(g.window, g.window, g.stream.waveoutproctime, g.start_tick);
        }},
-      {70, [](Generator& g, int) { report_sound_devices(g.wave_out, g.window); }},
       {72, [](Generator& g, int) { open_product_page(g.window); }},
   };
   const std::tuple<WaveformKind, int, int> radios[] = {
@@ -84,6 +86,56 @@ TEST(RouteCommand, EveryIdOfTheTable) {
       EXPECT_TRUE(acted || notification != kEnMaxText) << id;
     }
   }
+}
+
+// The device report runs beside the window's thread: the command returns
+// while the devices are still being probed, a second request starts no
+// second report, and the finished text is the report shown in place.
+TEST(RouteCommand, DeviceReportRunsBesideTheWindowsThread) {
+  Fixture f;
+  f.wave_out.devices.resize(1);
+  f.wave_out.devices[0].accepts = [](std::uint32_t rate) { return rate <= 48000; };
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  long queries = 0;
+  f.wave_out.on_query = [&](std::uint32_t, const WaveFormat&) {
+    if (++queries == 1) released.wait_for(std::chrono::seconds(10));
+  };
+  for (const int notification : {0, kEnMaxText}) {
+    EXPECT_EQ(route_command(f.generator, 70, notification), CommandResult::handled);
+  }
+  EXPECT_TRUE(f.window.boxes.empty());
+  release.set_value();
+  ASSERT_TRUE(f.window.wait_for_posted());
+  f.window.run_posted();
+  EXPECT_EQ(queries, 9520);  // one report
+  testing::RecordingWaveOut reference;
+  reference.devices = f.wave_out.devices;
+  EXPECT_EQ(f.window.boxes,
+            (decltype(f.window.boxes){{kTextBoxTitle, device_report_text(reference)}}));
+  route_command(f.generator, 70, 0);  // the next request starts a new one
+  ASSERT_TRUE(f.window.wait_for_posted());
+  f.window.run_posted();
+  EXPECT_EQ(f.window.boxes.size(), 2u);
+}
+
+// A report still running when the window goes is stopped and never shown.
+TEST(RouteCommand, DeviceReportEndsWithTheWindow) {
+  Fixture f;
+  f.wave_out.devices.resize(3);
+  for (testing::FakeDevice& device : f.wave_out.devices)
+    device.accepts = [](std::uint32_t) { return false; };
+  std::promise<void> started;
+  long queries = 0;
+  f.wave_out.on_query = [&](std::uint32_t, const WaveFormat&) {
+    if (++queries == 1) started.set_value();
+  };
+  route_command(f.generator, 70, 0);
+  started.get_future().wait();
+  on_main_window_destroyed(f.generator);
+  f.window.run_posted();
+  EXPECT_TRUE(f.window.boxes.empty());
+  EXPECT_FALSE(f.generator.report.thread.joinable());
 }
 
 TEST(RouteCommand, UnknownIdsGoToTheDefault) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "app/panel_window.h"
+#include "app/report_worker.h"
 #include "audio/output_stream.h"
 #include "audio/wave_out.h"
 #include "panel/panel_settings.h"
@@ -23,6 +24,7 @@ struct Generator {
   SignalState signal{};
   OutputStream stream{};
   std::uint32_t start_tick = 0;
+  ReportWorker report{};  // last: its thread ends before the records it reads
 };
 
 }  // namespace tq

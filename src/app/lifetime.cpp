@@ -52,6 +52,8 @@ void start_generator(Generator& generator, NotifyTarget window) {
 }
 
 void on_main_window_destroyed(Generator& generator) {
+  // No format query may run beside the closing stream.
+  stop_device_report(generator.report);
   close_output_stream(generator.stream, generator.wave_out);
 }
 

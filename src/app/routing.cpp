@@ -56,7 +56,7 @@ bool run_menu_command(Generator& generator, int id) {
                          generator.start_tick);
       return true;
     case kCmdDeviceReport:
-      report_sound_devices(generator.wave_out, generator.window);
+      start_device_report(generator.report, generator.wave_out, generator.window);
       return true;
     case kCmdProductPage:
       open_product_page(generator.window);

@@ -2,7 +2,11 @@
 // A PanelWindow that remembers what the core asked of it.
 
 #include <array>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,10 +42,33 @@ class RecordingWindow : public PanelWindow {
     log("open_web_address " + address);
     addresses.push_back(address);
   }
+  // Kept until run_posted(); may come from any thread.
+  void post_to_window(std::function<void()> task) override {
+    const std::lock_guard lock(posted_mutex_);
+    posted_.push_back(std::move(task));
+    posted_changed_.notify_all();
+  }
   std::uint32_t tick_count() override {
     log("tick_count");
     tick += tick_step;
     return tick - tick_step;
+  }
+
+  // Waits (at most 10 s, so a fault fails instead of hanging) until `count`
+  // tasks have been posted since the last run_posted().
+  bool wait_for_posted(std::size_t count = 1) {
+    std::unique_lock lock(posted_mutex_);
+    return posted_changed_.wait_for(lock, std::chrono::seconds(10),
+                                    [&] { return posted_.size() >= count; });
+  }
+  // Runs the posted tasks in order, as the window's thread would.
+  void run_posted() {
+    std::vector<std::function<void()>> tasks;
+    {
+      const std::lock_guard lock(posted_mutex_);
+      tasks.swap(posted_);
+    }
+    for (auto& task : tasks) task();
   }
 
   // What the user typed into a box, as the box would hold it.
@@ -58,6 +85,9 @@ class RecordingWindow : public PanelWindow {
 
  private:
   void log(std::string call) { calls.push_back(std::move(call)); }
+  std::mutex posted_mutex_;
+  std::condition_variable posted_changed_;
+  std::vector<std::function<void()>> posted_;
   template <typename E>
   static std::size_t index(E e) {
     return static_cast<std::size_t>(e);

@@ -386,6 +386,11 @@ void MainWindow::open_web_address(const std::string& address) {
   web_opener_(url ? url->toString() : given);
 }
 
+void MainWindow::post_to_window(std::function<void()> task) {
+  // Queued to this window's thread; dropped if the window is gone by then.
+  QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+}
+
 // A text taller than the screen scrolls, so that the OK button stays on
 // screen; owner, modality and button as in the plain box.
 void MainWindow::show_scrolling_box(const std::string& title, const std::string& text) {

@@ -75,6 +75,7 @@ class MainWindow final : public QMainWindow, public PanelWindow {
   void request_close() override;
   void show_message_box(const std::string& title, const std::string& text) override;
   void open_web_address(const std::string& address) override;
+  void post_to_window(std::function<void()> task) override;
   bool message_box_open(const std::string& text) override;
   std::uint32_t tick_count() override;
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "app/lifetime.h"
-#include "panel/layout.h"
 #include "app/routing.h"
+#include "panel/layout.h"
 
 namespace tq {
 
@@ -148,6 +148,9 @@ LRESULT dispatch(Application& application, HWND window, UINT message, WPARAM wpa
     case MM_WOM_CLOSE:
     case MM_WOM_DONE:
       return on_device_message(application, message, lparam);
+    case kWmPostedTask:
+      run_posted_task(lparam);
+      return 0;
     case WM_DESTROY:
       return on_destroy(application);
     default:

@@ -3,6 +3,8 @@
 #include <shellapi.h>
 
 #include <cstddef>
+#include <memory>
+#include <utility>
 
 namespace tq {
 
@@ -55,6 +57,17 @@ std::string page_beside_executable(const std::string& address) {
 void Win32PanelWindow::open_web_address(const std::string& address) {
   const std::string target = page_beside_executable(address);
   ShellExecuteA(nullptr, "open", target.c_str(), "", "c:\\", SW_SHOWNORMAL);
+}
+
+void Win32PanelWindow::post_to_window(std::function<void()> task) {
+  auto* owned = new std::function<void()>(std::move(task));
+  if (!PostMessageA(main_window, kWmPostedTask, 0, reinterpret_cast<LPARAM>(owned))) delete owned;
+}
+
+void run_posted_task(LPARAM task) {
+  const std::unique_ptr<std::function<void()>> owned(
+      reinterpret_cast<std::function<void()>*>(task));
+  if (*owned) (*owned)();
 }
 
 std::uint32_t Win32PanelWindow::tick_count() {

@@ -5,11 +5,19 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/panel_window.h"
 
 namespace tq {
+
+// The message that carries a posted task to the main window; its LPARAM
+// owns a heap std::function<void()>.
+inline constexpr UINT kWmPostedTask = WM_APP + 1;
+
+// Runs and frees the task of a kWmPostedTask message.
+void run_posted_task(LPARAM task);
 
 // `address` as the shell opens it: an address or path as it stands, a bare
 // file name (the page installed with the program) beside the executable.
@@ -24,6 +32,7 @@ class Win32PanelWindow : public PanelWindow {
   void request_close() override;
   void show_message_box(const std::string& title, const std::string& text) override;
   void open_web_address(const std::string& address) override;
+  void post_to_window(std::function<void()> task) override;
   std::uint32_t tick_count() override;
 
   // Filled in while the main window builds its panel.
