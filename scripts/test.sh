@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing (bootstrap.sh), builds the
-# presets the tests run from (dev, asan, fuzz, mingw), then runs CTest per
-# test preset: the unit tests of the release build (unit) and of the
-# sanitizer build (asan), the integration legs (integration: labels alsa,
+# presets the tests run from (dev, asan, tsan, fuzz, mingw), then runs CTest
+# per test preset: the unit tests of the release build (unit), the unit, ALSA
+# and Qt window suites under ASan+UBSan (asan), the ALSA service's suites
+# under ThreadSanitizer (tsan), the integration legs (integration: labels alsa,
 # pulse, app, soak, wine, fuzz), whose fixtures start and stop the services
 # they need, and the packages (package). Needs no display and no sound card. Ends with CTest's
 # own summary line of each run; exits non-zero when a build or a test fails.
@@ -12,7 +13,7 @@ cd "$(dirname "$0")/.." || exit 1
 bash scripts/bootstrap.sh || exit 1
 
 status=0
-for preset in dev asan fuzz mingw; do
+for preset in dev asan tsan fuzz mingw; do
   echo "== build: $preset"
   if ! { cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j 2; }; then
     echo "== build: $preset FAILED"
@@ -22,7 +23,7 @@ done
 
 logs=build/test-logs
 mkdir -p "$logs"
-for preset in unit asan integration package; do
+for preset in unit asan tsan integration package; do
   echo "== ctest --preset $preset"
   ctest --preset "$preset" 2>&1 | tee "$logs/$preset.log"
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
@@ -36,7 +37,7 @@ if [ -n "$unlabeled" ]; then
 fi
 
 echo "== summary"
-for preset in unit asan integration package; do
+for preset in unit asan tsan integration package; do
   echo "$preset: $(grep -h 'tests passed' "$logs/$preset.log" || echo 'no summary (CTest did not run)')"
 done
 exit "$status"

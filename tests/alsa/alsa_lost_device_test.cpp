@@ -86,7 +86,14 @@ class AlsaLostDeviceTest : public ::testing::Test {
   void SetUp() override {
     if (!pulseaudio_installed()) GTEST_SKIP() << "pulseaudio is not installed";
     std::ofstream(dir / "client.conf") << "autospawn = no\n";
+    // The test's own daemon, also where another one is named for the process.
+    for (const char* name : {"PULSE_CLIENTCONFIG", "PULSE_SERVER", "PULSE_SINK"}) {
+      const char* value = std::getenv(name);
+      if (value != nullptr) saved_environment.emplace_back(name, value);
+    }
     setenv("PULSE_CLIENTCONFIG", (dir / "client.conf").c_str(), 1);
+    setenv("PULSE_SERVER", daemon.server().c_str(), 1);
+    unsetenv("PULSE_SINK");
     use_daemon_config();
     use_alsa_config(dir / "asound.conf");
     ASSERT_TRUE(daemon.start()) << "the private PulseAudio daemon does not answer";
@@ -103,6 +110,8 @@ class AlsaLostDeviceTest : public ::testing::Test {
       EXPECT_EQ(service->close(handle), kMmNoError);
     }
     unsetenv("PULSE_CLIENTCONFIG");
+    unsetenv("PULSE_SERVER");
+    for (const auto& [name, value] : saved_environment) setenv(name.c_str(), value.c_str(), 1);
   }
 
   // The default PCM plays into the test's daemon.
@@ -152,6 +161,7 @@ class AlsaLostDeviceTest : public ::testing::Test {
     }
   }
 
+  std::vector<std::pair<std::string, std::string>> saved_environment;
   TempDir dir;
   PrivateDaemon daemon{dir};
   EventLog events;
