@@ -14,7 +14,7 @@ bash scripts/bootstrap.sh || exit 1
 
 status=0
 for preset in dev asan tsan fuzz mingw; do
-  echo "== build: $preset"
+  echo "== build: $preset (at ${SECONDS} s)"
   if ! { cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j 2; }; then
     echo "== build: $preset FAILED"
     status=1
@@ -24,7 +24,7 @@ done
 logs=build/test-logs
 mkdir -p "$logs"
 for preset in unit asan tsan integration package; do
-  echo "== ctest --preset $preset"
+  echo "== ctest --preset $preset (at ${SECONDS} s)"
   ctest --preset "$preset" 2>&1 | tee "$logs/$preset.log"
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 done
@@ -36,7 +36,7 @@ if [ -n "$unlabeled" ]; then
   status=1
 fi
 
-echo "== summary"
+echo "== summary (after ${SECONDS} s)"
 for preset in unit asan tsan integration package; do
   echo "$preset: $(grep -h 'tests passed' "$logs/$preset.log" || echo 'no summary (CTest did not run)')"
 done
