@@ -60,11 +60,17 @@ wait_for_boxes() {
   done
 }
 
+# The program's stream plays on the daemon's sink.
+stream_on_sink() { [ -n "$(timeout 5 pactl list short sink-inputs 2>/dev/null)" ]; }
+# The service has noticed a loss (the driver's state line says lost=1); the
+# second round trip lets the loss event queued before it reach the window.
+device_lost() { tq_drive state | grep -q ' lost=1' && tq_drive state >/dev/null; }
+
 start_daemon
 tq_start_driver "$drive" "$TQ_ALSA_PULSE_CONF" "$work/driver.log"
 tq_drive frequency 1000 && tq_drive wave left Sine && tq_drive level left -6 ||
   tq_fail "the settings are taken"
-sleep 1
+tq_wait_until 10 stream_on_sink || tq_fail "the program plays on the daemon's sink"
 
 echo "-- the daemon stops while the program plays"
 stop_daemon
@@ -76,7 +82,6 @@ grep -qF "$notice" <<<"$boxes" || tq_fail "the box says the device was lost"
 echo "notice box shown ${noticed} ms after the daemon was gone"
 [ "$noticed" -le 1500 ] || tq_fail "the loss is noticed within 1 s (and the box asked for)"
 
-sleep 1
 before=$(cpu_ns "$tq_driver_pid")
 sleep "$measure_seconds"
 after=$(cpu_ns "$tq_driver_pid")
@@ -92,7 +97,8 @@ parec --latency-msec=20 --format=s16le --rate=44100 --channels=2 --raw -d "$TQ_P
   >"$work/monitor.raw" 2>"$work/parec.log" &
 parec_pid=$!
 recording_started=$(now_ms)
-sleep 4
+tq_wait_until 15 tq_file_at_least "$work/monitor.raw" $((4 * 44100 * 4)) ||
+  tq_fail "4 s recorded from the sink's monitor"
 tq_stop_pid "$parec_pid"
 parec_pid=""
 tq_drive state
@@ -132,7 +138,7 @@ PYTHON
 
 echo "-- a second loss while the first box is still open"
 stop_daemon
-sleep 2
+tq_wait_until 10 device_lost || tq_fail "the second loss is noticed"
 boxes="$(wait_for_boxes 0 1)" || tq_fail "still one box after a second loss: $boxes"
 
 echo "-- File -> Exit! while the device is away"

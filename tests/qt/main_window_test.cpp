@@ -479,7 +479,7 @@ class MainWindowTest : public QObject {
     if (!qEnvironmentVariable("LC_ALL").startsWith("de_DE")) QSKIP("run with LC_ALL=de_DE.UTF-8");
     // QApplication has set the C library's locale from the environment.
     if (!QString(std::setlocale(LC_CTYPE, nullptr)).startsWith("de_DE"))
-      QSKIP("de_DE.UTF-8 is not installed (scripts/lib.sh: tq_ensure_comma_locale)");
+      QSKIP("de_DE.UTF-8 is not installed (scripts/bootstrap.sh makes it)");
     QCOMPARE(QLocale::system().decimalPoint(), QString(","));
     type(f_->box(kFreq), "1234.5");
     QCOMPARE(f_->generator.panel.frequency, 1234.5);
