@@ -3,9 +3,9 @@
 // makes of the platform (winmm on Windows, our ALSA layer on Linux, a
 // recording double in tests). Result codes are the platform's: 0 is success.
 //
-// Device events (open, close, a buffer done, device lost and back) must reach the generator on the
-// user-interface thread, through route_device_message(); how they get there
-// is the adapter's business.
+// Device events (open, close, a buffer done, device lost and back) must
+// reach the generator on the user-interface thread, through
+// route_device_message(); how they get there is the adapter's business.
 
 #include <cstdint>
 #include <string>

@@ -31,8 +31,8 @@
 #include <sstream>
 #include <string>
 
-#include "panel/layout.h"
 #include "app/routing.h"
+#include "panel/layout.h"
 #include "platform/qt/program.h"
 
 namespace {
@@ -95,7 +95,8 @@ void report_state(Program& program) {
   std::ostringstream line;
   line << "ok state " << generator.panel.frequency << " " << generator.panel.level_db[0] << " "
        << generator.panel.level_db[1] << " " << generator.signal.channels[0].waveform << " "
-       << generator.signal.channels[1].waveform << " recoveries=" << program.wave_out().recovery_count()
+       << generator.signal.channels[1].waveform
+       << " recoveries=" << program.wave_out().recovery_count()
        << " lost=" << program.wave_out().device_lost();
   reply(line.str());
 }

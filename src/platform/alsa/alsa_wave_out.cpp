@@ -188,12 +188,10 @@ MMResult AlsaWaveOut::close(WaveOutHandle handle) {
 std::string AlsaWaveOut::error_text(MMResult result) {
   std::lock_guard lock(state_->mutex);
   const OpenFailure& failure = state_->last_failure;
-  if (failure.result != kMmNoError && failure.result == result && failure.device != nullptr) {
+  if (failure.result != kMmNoError && failure.result == result) {
+    if (failure.device == nullptr) return open_failure_text(result, failure.alsa_message);
     return device_failure_text(result, failure.device->description, failure.device->pcm,
                                failure.alsa_message);
-  }
-  if (failure.result != kMmNoError && failure.result == result) {
-    return open_failure_text(result, failure.alsa_message);
   }
   return wave_out_error_text(result);
 }

@@ -10,8 +10,9 @@
 // succeeds it reports kDeviceBack and plays on from where it stopped.
 //
 // OPEN, CLOSE, DONE, kDeviceLost and kDeviceBack are handed to the event
-// sink ON THE WRITER THREAD; the front end passes them on to its user-interface thread (for Qt,
-// a queued invocation) and calls route_device_message() there. The sink must
+// sink ON THE WRITER THREAD; the front end passes them on to its
+// user-interface thread (for Qt, a queued invocation) and calls
+// route_device_message() there. The sink must
 // not call reset() or close() of the stream itself. After close() returns,
 // no event of that stream is delivered.
 

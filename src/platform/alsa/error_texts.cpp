@@ -30,6 +30,11 @@ constexpr CodeText kTexts[] = {
     {kWaveSync, "The sound device is synchronous only."},
 };
 
+// ALSA's own reason, as the texts add it: " (ALSA: reason)", or nothing.
+std::string alsa_reason(const std::string& alsa_message) {
+  return alsa_message.empty() ? "" : " (ALSA: " + alsa_message + ")";
+}
+
 }  // namespace
 
 MMResult result_for_alsa_error(int alsa_error, bool device_opened) {
@@ -57,7 +62,7 @@ std::string wave_out_error_text(MMResult result) {
 }
 
 std::string open_failure_text(MMResult result, const std::string& alsa_message) {
-  const std::string reason = alsa_message.empty() ? "" : " (ALSA: " + alsa_message + ")";
+  const std::string reason = alsa_reason(alsa_message);
   if (result == kMmNoDriver) {
     const std::string opened = "No sound output device could be opened";
     const std::string check = ". Check that a sound card or sound server is available.";
@@ -72,7 +77,7 @@ std::string open_failure_text(MMResult result, const std::string& alsa_message) 
 std::string device_failure_text(MMResult result, const std::string& description,
                                 const std::string& pcm, const std::string& alsa_message) {
   const std::string shown = description == pcm ? description : description + " (" + pcm + ")";
-  const std::string reason = alsa_message.empty() ? "" : " (ALSA: " + alsa_message + ")";
+  const std::string reason = alsa_reason(alsa_message);
   std::string what;
   switch (result) {
     case kMmAllocated:
