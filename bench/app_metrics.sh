@@ -2,7 +2,8 @@
 # Measures the Linux program on a private PulseAudio null sink:
 #  - time from start to the window shown: the real `tonquill` on a private
 #    X server (Xvfb), from the launch until the window is mapped, 5 runs;
-#  - CPU use over SECONDS (default 60) while playing, and resident memory:
+#  - CPU use over SECONDS (default 60) while playing, in all and per thread
+#    (the run times the scheduler counts), and resident memory:
 #    the real `tonquill` as it starts (stream running, levels at start-up),
 #    and the same program run by tonquill_drive with 1000 Hz, a sine at
 #    -6 dB on the left and pink noise at -20 dB on the right;
@@ -37,20 +38,28 @@ clean_up() {
 trap clean_up EXIT
 export ALSA_CONFIG_PATH="$TQ_ALSA_PULSE_CONF"
 
-# CPU seconds (user + system, all threads) of a process.
-cpu_seconds() {
-  awk -v hz="$(getconf CLK_TCK)" '{ print ($14 + $15) / hz }' "/proc/$1/stat"
+# Each thread of a process: id, name and the nanoseconds it has run
+# (the scheduler's own count, exact, unlike the tick-sampled times in stat).
+thread_run_times() {
+  local task
+  for task in "/proc/$1"/task/*; do
+    printf '%s %s %s\n' "${task##*/}" "$(tr ' ' '_' <"$task/comm")" \
+      "$(cut -d' ' -f1 "$task/schedstat")"
+  done | LC_ALL=C sort
 }
 
-# CPU use of PID over the measuring time, then its resident memory.
+# CPU use of PID over the measuring time, in all and per thread, then its
+# resident memory.
 measure_playing() {
-  local name="$1" pid="$2" before after
+  local name="$1" pid="$2"
   sleep 2
-  before="$(cpu_seconds "$pid")"
+  thread_run_times "$pid" >"$work/before"
   sleep "$seconds"
-  after="$(cpu_seconds "$pid")"
-  awk -v a="$before" -v b="$after" -v s="$seconds" -v n="$name" \
-    'BEGIN { printf "%s: CPU %.2f %% of one core over %d s\n", n, (b - a) * 100 / s, s }'
+  thread_run_times "$pid" >"$work/after"
+  LC_ALL=C join "$work/before" "$work/after" | awk -v s="$seconds" -v n="$name" '
+    { used = ($5 - $3) / 1e9; total += used
+      if (used > 0) printf "%s:   thread %s (%s) %.2f %%\n", n, $1, $2, used * 100 / s }
+    END { printf "%s: CPU %.2f %% of one core over %d s\n", n, total * 100 / s, s }'
   awk -v n="$name" '/^VmRSS|^VmHWM/ { printf "%s: %s %.1f MB\n", n, $1, $2 / 1024 }' \
     "/proc/$pid/status"
 }
