@@ -284,11 +284,11 @@ void release_resources(AlsaStream& stream) {
 }
 
 // Sets the stream up and plays it. The writer keeps the normal priority:
-// with a real-time one, every hand-over with the PulseAudio plugin's own
-// thread went through a priority-inheriting lock and cost more processor
-// time (at times several times as much), without fewer underruns under
-// load. The set-up's result goes to the opener through `ready` before
-// anything is reported.
+// with a real-time one, its hand-overs with the PulseAudio plugin's own
+// thread (over the plugin's priority-inheriting lock) cost more processor
+// time, at times several times as much, and the stream had no fewer
+// underruns under load. The set-up's result goes to the opener through
+// `ready` before anything is reported.
 void run_writer(AlsaStream& stream, std::promise<int>& ready) {
   const int error = set_up_stream(stream);
   ready.set_value(error);  // the opener's: not to be touched after this
