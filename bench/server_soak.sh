@@ -14,15 +14,9 @@ source "$root/tests/integration/lib.sh"
 
 seconds="${1:?usage: bench/server_soak.sh SECONDS [LOAD]}"
 load="${2---cpu 2}"
-read -r -a load_arguments <<<"$load"
-stress_pid=""
 scratch="$(mktemp -d /tmp/tq-server-soak.XXXXXX)"
-trap 'tq_stop_pid "$stress_pid"; rm -rf "$scratch"' EXIT
-if [ "${#load_arguments[@]}" -gt 0 ]; then
-  stress-ng "${load_arguments[@]}" --temp-path "$scratch" --timeout "$((seconds + 30))s" \
-    --quiet &
-  stress_pid=$!
-fi
+trap 'tq_stop_pid "${TQ_LOAD_PID:-}"; rm -rf "$scratch"' EXIT
+tq_start_load "$load" "$seconds" "$scratch"
 echo "server soak: $seconds s of pacat under stress-ng $load"
 # pacat -v tells each underrun on a line of its own among its status lines.
 timeout "$seconds" pacat -v --latency-msec=100 --process-time-msec=50 --format=s16le \

@@ -21,17 +21,11 @@ seconds="${1:?usage: bench/soak.sh SECONDS [ALSA_SOAK] [LOAD]}"
 soak="${2:-$root/build/dev/bench/alsa_soak}"
 load="${3---cpu 2}"
 [ -x "$soak" ] || tq_fail "no $soak (build the dev preset first)"
-read -r -a load_arguments <<<"$load"
 
-stress_pid=""
 scratch="$(mktemp -d /tmp/tq-soak.XXXXXX)"
-trap 'tq_stop_pid "$stress_pid"; rm -rf "$scratch"' EXIT
-if [ "${#load_arguments[@]}" -gt 0 ]; then
-  # stress-ng ends by itself shortly after the soak, should this script die;
-  # its disk workers write in a folder of their own.
-  stress-ng "${load_arguments[@]}" --temp-path "$scratch" --timeout "$((seconds + 30))s" \
-    --quiet &
-  stress_pid=$!
+trap 'tq_stop_pid "${TQ_LOAD_PID:-}"; rm -rf "$scratch"' EXIT
+tq_start_load "$load" "$seconds" "$scratch"
+if [ -n "$TQ_LOAD_PID" ]; then
   echo "soak: $seconds s of playing under stress-ng $load"
 else
   echo "soak: $seconds s of playing, no load added"

@@ -34,7 +34,10 @@ std::string page_credit(const std::string& page) {
 // A '%' of the address doubled, so that the format shows it as it stands.
 std::string escaped(const std::string& text) {
   std::string out;
-  for (const char c : text) out += c == '%' ? std::string("%%") : std::string(1, c);
+  for (const char c : text) {
+    if (c == '%') out += '%';
+    out += c;
+  }
   return out;
 }
 

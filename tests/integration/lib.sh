@@ -25,6 +25,19 @@ tq_stop_pid() {
   return 0
 }
 
+# Loads the machine as a user's busy desktop does: stress-ng with the
+# arguments in $1 ("" for no load) for $2 seconds and half a minute more (it
+# ends by itself should the caller die), its disk workers writing under $3.
+# Sets TQ_LOAD_PID (empty without load), for tq_stop_pid.
+tq_start_load() {
+  local arguments
+  read -r -a arguments <<<"$1"
+  TQ_LOAD_PID=""
+  [ "${#arguments[@]}" -gt 0 ] || return 0
+  stress-ng "${arguments[@]}" --temp-path "$3" --timeout "$(($2 + 30))s" --quiet &
+  TQ_LOAD_PID=$!
+}
+
 # Stops the process whose PID is in file $1, if that process is still the
 # program $2 (a PID left from an earlier run may belong to another one by
 # now; the name may carry a suffix, as wineserver64), and removes the file.

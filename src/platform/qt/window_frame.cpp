@@ -5,6 +5,7 @@
 
 #include <QGuiApplication>
 #include <QWidget>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -61,11 +62,9 @@ bool manager_takes_requests(xcb_connection_t* connection, xcb_window_t root, xcb
           .empty()) {
     return false;
   }
-  for (const std::uint32_t atom :
-       property_values(connection, root, intern(connection, "_NET_SUPPORTED"), XCB_ATOM_ATOM)) {
-    if (atom == request) return true;
-  }
-  return false;
+  const std::vector<std::uint32_t> supported =
+      property_values(connection, root, intern(connection, "_NET_SUPPORTED"), XCB_ATOM_ATOM);
+  return std::ranges::find(supported, request) != supported.end();
 }
 
 void send_request(xcb_connection_t* connection, xcb_window_t root, xcb_window_t window,
