@@ -4,6 +4,7 @@
 # root), and makes the de_DE.UTF-8 locale, in which the window tests run a
 # second time. The only script that installs anything: scripts/run.sh and
 # scripts/test.sh call it before they build; no test installs anything.
+# Works on a machine where none of the packages is known to dpkg yet.
 #
 # Usage: scripts/bootstrap.sh [PACKAGE...]   (more packages for a script of
 # one's own, e.g. python3-matplotlib for plot_waveforms.sh)
@@ -11,16 +12,21 @@ set -euo pipefail
 
 packages=(
   # building: the core, the Qt program with ALSA, the renderer
-  build-essential cmake ninja-build pkg-config qt6-base-dev libxcb1-dev libasound2-dev
+  build-essential cmake ninja-build pkg-config git qt6-base-dev libxcb1-dev libasound2-dev
   libsndfile1-dev
   # unit tests, sanitizers, fuzzers, benchmarks
   googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev locales
   # the ALSA, PulseAudio, end-to-end and soak legs
-  libasound2-plugins pulseaudio pulseaudio-utils stress-ng python3-numpy
+  libasound2-plugins pulseaudio pulseaudio-utils stress-ng python3 python3-numpy procps
+  # the PulseAudio client service, and the same legs against PipeWire
+  libpulse-dev pipewire wireplumber pipewire-pulse dbus-daemon
+  # the Wayland leg: a headless compositor and Qt's Wayland plugin
+  weston qt6-wayland
   # the Windows program and its Wine legs
   g++-mingw-w64-x86-64-posix wine wine64 xvfb xdotool imagemagick
   # the packages and their checks
   openbox x11-utils lintian desktop-file-utils appstream librsvg2-bin man-db dpkg-dev
+  nsis
   "$@"
 )
 
@@ -28,19 +34,27 @@ as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-installed="$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
-  awk '$NF == "installed" { print $1 }')"
+# The packages dpkg knows as installed. dpkg-query ends with status 1 when
+# any of them is one it has never heard of ("no packages found matching"),
+# which is the normal case on a new machine: its listing is still complete.
+installed_packages() {
+  dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
+    awk '$NF == "installed" { print $1 }' || true
+}
+
+installed="$(installed_packages)"
 missing=()
 for package in "${packages[@]}"; do
-  grep -qx "$package" <<<"$installed" || missing+=("$package")
+  grep -qx -- "$package" <<<"$installed" || missing+=("$package")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "bootstrap: installing ${missing[*]}"
-  # Waits for the package database while another apt-get or dpkg holds it.
-  apt=(apt-get -o DPkg::Lock::Timeout=600 -qq)
-  as_root "${apt[@]}" update
+  # Waits for the package database while another apt-get or dpkg holds it;
+  # -q keeps apt's own error lines, which end the script with its status.
+  apt=(apt-get -o DPkg::Lock::Timeout=600 -q)
+  as_root "${apt[@]}" update >/dev/null
   as_root env DEBIAN_FRONTEND=noninteractive "${apt[@]}" install -y --no-install-recommends \
-    "${missing[@]}"
+    "${missing[@]}" >/dev/null
 fi
 
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
