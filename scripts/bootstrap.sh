@@ -57,10 +57,12 @@ if [ ${#missing[@]} -gt 0 ]; then
     "${missing[@]}" >/dev/null
 fi
 
+# The list of locales locale-gen makes (another file for the script's test).
+locale_list="${TQ_LOCALE_GEN:-/etc/locale.gen}"
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   echo "bootstrap: making the de_DE.UTF-8 locale"
-  as_root sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen ||
-    echo 'de_DE.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+  as_root sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' "$locale_list"
+  grep -q '^de_DE.UTF-8 UTF-8' "$locale_list" ||
+    echo 'de_DE.UTF-8 UTF-8' | as_root tee -a "$locale_list" >/dev/null
   as_root locale-gen >/dev/null
 fi
