@@ -107,7 +107,8 @@ void lay_out_panel(Win32PanelWindow& panel) {
   panel.font = font;
 }
 
-// Keeps the handles the panel addresses again: the boxes and the bars.
+// Keeps every control for the layout, and apart the handles the panel
+// addresses again: the boxes and the bars.
 void build_panel(HWND parent, Win32PanelWindow& panel) {
   for (const ControlSpec& entry : panel_controls()) {
     const HWND control = create_control(parent, entry, panel.dpi);
