@@ -1,6 +1,6 @@
 # The packages, made by CPack: a Debian package of the Linux build
-# (`cmake --workflow --preset package`) and a zip of the Windows build
-# (`cmake --workflow --preset mingw`). Package names, man pages, the
+# (`cmake --workflow --preset package`) and a zip and an installer of the
+# Windows build (`cmake --workflow --preset mingw`). Package names, man pages, the
 # AppStream release and `tonquill-render --version` all take their version
 # from project(VERSION) in the top-level CMakeLists.txt.
 
@@ -107,9 +107,18 @@ if(WIN32)
   tq_write_crlf(${PROJECT_SOURCE_DIR}/README.md ${TQ_PACKAGING_OUT}/README.txt)
   tq_write_crlf(${PROJECT_SOURCE_DIR}/LICENSE ${TQ_PACKAGING_OUT}/LICENSE.txt)
   install(FILES ${TQ_PACKAGING_OUT}/README.txt ${TQ_PACKAGING_OUT}/LICENSE.txt DESTINATION .)
-  set(CPACK_GENERATOR ZIP)
+  set(CPACK_GENERATOR ZIP NSIS64)
   set(CPACK_PACKAGE_FILE_NAME tonquill-${PROJECT_VERSION}-windows-${CMAKE_SYSTEM_PROCESSOR})
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  # The installer, tonquill-<version>-setup.exe, from packaging/windows's
+  # own NSIS script: for the current user, no administrator rights.
+  list(APPEND CMAKE_MODULE_PATH ${TQ_PACKAGING_DIR}/windows)
+  configure_file(${TQ_PACKAGING_DIR}/windows/cpack_options.cmake.in
+                 ${TQ_PACKAGING_OUT}/cpack_options.cmake @ONLY)
+  set(CPACK_PROJECT_CONFIG_FILE ${TQ_PACKAGING_OUT}/cpack_options.cmake)
+  set(CPACK_NSIS_DISPLAY_NAME Tonquill)
+  set(CPACK_TQ_PUBLISHER "Varnholt Electronics")
+  set(CPACK_TQ_ICON ${PROJECT_SOURCE_DIR}/data/tonquill.ico)
 elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   if(TQ_PACKAGE)
     tq_add_debian_files()

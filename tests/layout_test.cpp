@@ -79,5 +79,37 @@ TEST(MainWindow, FileMenuAndScrollBarRects) {
   }
 }
 
+// At 96 DPI nothing moves; at 120 and 144 every figure grows by dpi / 96,
+// rounded to the nearest pixel (half away from zero).
+TEST(PanelLayout, ScaledForDpi) {
+  for (const auto& [value, dpi, scaled] : {std::tuple{600, 96, 600},
+                                           {600, 144, 900},
+                                           {280, 144, 420},
+                                           {53, 144, 80},
+                                           {75, 144, 113},
+                                           {25, 120, 31},
+                                           {10, 120, 13},
+                                           {-10, 120, -13},
+                                           {0, 192, 0}}) {
+    EXPECT_EQ(scale_for_dpi(value, dpi), scaled) << value << " at " << dpi;
+  }
+  const ControlSpec sawtooth = panel_controls()[12];
+  const ControlSpec at_144 = scaled_for_dpi(sawtooth, 144);
+  EXPECT_EQ(std::tie(at_144.x, at_144.y, at_144.width, at_144.height),
+            std::tuple(399, 150, 159, 45));
+  EXPECT_EQ(at_144.id, sawtooth.id);
+  for (const auto& [client_width, dpi, bar_width] :
+       {std::tuple{584, 96, 464}, {890, 144, 710}, {100, 144, 0}}) {
+    const auto rects = scroll_bar_rects(client_width, dpi);
+    const int ys[] = {30, 80, 160};
+    for (std::size_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(std::tie(rects[i].x, rects[i].y, rects[i].width, rects[i].height),
+                std::tuple(scale_for_dpi(100, dpi), scale_for_dpi(ys[i], dpi), bar_width,
+                           scale_for_dpi(20, dpi)))
+          << client_width << " at " << dpi;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tq

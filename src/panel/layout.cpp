@@ -174,17 +174,40 @@ std::span<const MenuItemSpec> file_menu_items() {
 }
 
 std::array<Rect, 3> scroll_bar_rects(int client_width) {
+  return scroll_bar_rects(client_width, kBaseDpi);
+}
+
+std::array<Rect, 3> scroll_bar_rects(int client_width, int dpi) {
+  const auto scale = [dpi](int value) { return scale_for_dpi(value, dpi); };
   // A client area narrower than the inset leaves the bars with no width
   // rather than a negative one.
-  const int width = std::max(client_width - kScrollBarInset, 0);
+  const int width = std::max(client_width - scale(kScrollBarInset), 0);
+  const int height = scale(kControlHeight);
+  const int x = scale(kSectionX + kScrollBarX);
   std::array<Rect, 3> rects{};
-  rects[static_cast<std::size_t>(Bar::frequency)] = {kScrollBarX, kFrequencyBarY, width,
-                                                     kControlHeight};
-  rects[static_cast<std::size_t>(Bar::left_level)] = {
-      kSectionX + kScrollBarX, kLeftSectionY + kRowPitch, width, kControlHeight};
-  rects[static_cast<std::size_t>(Bar::right_level)] = {
-      kSectionX + kScrollBarX, kRightSectionY + kRowPitch, width, kControlHeight};
+  rects[static_cast<std::size_t>(Bar::frequency)] = {scale(kScrollBarX), scale(kFrequencyBarY),
+                                                     width, height};
+  rects[static_cast<std::size_t>(Bar::left_level)] = {x, scale(kLeftSectionY + kRowPitch), width,
+                                                      height};
+  rects[static_cast<std::size_t>(Bar::right_level)] = {x, scale(kRightSectionY + kRowPitch), width,
+                                                       height};
   return rects;
+}
+
+int scale_for_dpi(int value, int dpi) {
+  // Rounded half away from zero, in 64 bits: MulDiv's rule.
+  const long long product = static_cast<long long>(value) * dpi;
+  const long long half = kBaseDpi / 2;
+  return static_cast<int>(product >= 0 ? (product + half) / kBaseDpi : (product - half) / kBaseDpi);
+}
+
+ControlSpec scaled_for_dpi(const ControlSpec& control, int dpi) {
+  ControlSpec scaled = control;
+  scaled.x = scale_for_dpi(control.x, dpi);
+  scaled.y = scale_for_dpi(control.y, dpi);
+  scaled.width = scale_for_dpi(control.width, dpi);
+  scaled.height = scale_for_dpi(control.height, dpi);
+  return scaled;
 }
 
 int waveform_button_width(const char* text) {

@@ -63,4 +63,15 @@ std::array<Rect, 3> scroll_bar_rects(int client_width);
 // Width of a waveform button with this text: 12 per character plus 10.
 int waveform_button_width(const char* text);
 
+// The figures above are for a display of 96 dots per inch. A front end on a
+// display with more scales every figure by dpi / 96, rounded to the nearest
+// pixel, so that the window keeps its proportions and at 96 is unchanged.
+inline constexpr int kBaseDpi = 96;
+int scale_for_dpi(int value, int dpi);
+// The control with its position and size scaled.
+ControlSpec scaled_for_dpi(const ControlSpec& control, int dpi);
+// scroll_bar_rects for a client area of the given width at `dpi`: the bars'
+// places scaled, each (client width - 120 scaled) wide.
+std::array<Rect, 3> scroll_bar_rects(int client_width, int dpi);
+
 }  // namespace tq

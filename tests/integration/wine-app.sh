@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Wine leg: tonquill.exe under Wine on the Xvfb fixture's display, worked
 # with xdotool, its sound captured through an ALSA file plugin. The window
-# appears with the program's icon in its title bar; 1000 + Return in the
-# frequency box and 0 + Return in the left level box give a 1000 Hz sine on
-# the left and silence on the right; File -> "List sound playback devices"
-# shows one device; Alt+F4 ends the program with status 0 within 2 s.
+# appears with the program's icon in its title bar; Tab from the frequency
+# box visits the boxes, bars and waveform rows in the order they stand on
+# screen and back, the arrows move within a row; 1000 + Return in the
+# frequency box and 0 + Return in the left level box (reached by Tab) give a
+# 1000 Hz sine on the left and silence on the right; File -> "List sound
+# playback devices" shows one device; Alt+F4 ends the program with status 0
+# within 2 s.
 #
 # Usage: wine-app.sh MINGW_BUILD_DIR WORK_DIR   (WINEPREFIX, TQ_XVFB_DIR: the fixtures)
 set -uo pipefail
@@ -50,15 +53,64 @@ box_lost_focus() {
   [ $? -eq 1 ]
 }
 
-# Clicks into the box with control id $1, replaces its text by $2 and hits
-# Return; done when the focus has gone back to the window.
-enter_in_box() {
-  local x y erase=(End)
-  for _ in {1..12}; do erase+=(BackSpace); done
+# Clicks into the box with control id $1.
+click_into_box() {
+  local x y
   read -r x y < <(tq_probe center "$TQ_MAIN_TITLE" "$1") || return 1
-  xdotool mousemove "$x" "$y" click 1 && tq_wait_until 10 box_has_focus "$1" &&
-    xdotool key "${erase[@]}" && xdotool type "$2" && xdotool key Return &&
+  xdotool mousemove "$x" "$y" click 1 && tq_wait_until 10 box_has_focus "$1"
+}
+
+# Replaces the text of the focused box $1 by $2 and hits Return; done when
+# the focus has gone back to the window.
+enter_in_box() {
+  local erase=(End)
+  for _ in {1..12}; do erase+=(BackSpace); done
+  xdotool key "${erase[@]}" && xdotool type "$2" && xdotool key Return &&
     tq_wait_until 10 box_lost_focus "$1"
+}
+
+focused() { tq_probe focused "$TQ_MAIN_TITLE" | tr -d '\r'; }
+focus_is() { [ "$(focused)" = "$1" ]; }
+
+# Presses key $1, then waits until the focused control is $2 ("CLASS ID X Y").
+key_moves_focus_to() {
+  xdotool key "$1" && tq_wait_until 10 focus_is "$2" || {
+    echo "after $1 the focus is on \"$(focused)\", not on \"$2\""
+    return 1
+  }
+}
+
+# From the frequency box, in screen order: its bar, the left level box and
+# bar, the left waveform row (at its checked button), the same on the right,
+# and round to the frequency box; Shift+Tab goes back.
+tab_order() {
+  local key control
+  while read -r key control; do
+    key_moves_focus_to "$key" "$control" || return 1
+  done <<'STEPS'
+Tab ScrollBar 0 100 30
+Tab Edit 51 20 80
+Tab ScrollBar 0 100 80
+Tab Button 52 20 100
+Tab Edit 56 20 160
+Tab ScrollBar 0 100 160
+Tab Button 57 20 180
+Tab Edit 50 20 20
+shift+Tab Button 57 20 180
+STEPS
+}
+
+# Right on the right row's Sine selects Triangle, which gives the focus back
+# to the window as a click does; Tab then reaches the row at Triangle, and
+# Left selects Sine again.
+arrows_in_row() {
+  key_moves_focus_to Right window || return 1
+  xdotool key Tab Tab Tab Tab Tab Tab Tab Tab &&
+    tq_wait_until 10 focus_is "Button 62 78 180" || {
+    echo "Tab from the window reaches \"$(focused)\", not the right Triangle"
+    return 1
+  }
+  key_moves_focus_to Left window
 }
 
 # The last capture_frames frames, all played after the level entry.
@@ -93,10 +145,19 @@ tq_wait_until 10 title_bar_shows_icon || {
   tq_fail "the title bar does not show the program's icon"
 }
 pass "the title bar shows the program's icon"
+click_into_box "$frequency_box" || tq_fail "a click into the frequency box"
+tab_order || tq_fail "Tab and Shift+Tab move through the controls in screen order"
+pass "Tab and Shift+Tab move through the controls in screen order"
+arrows_in_row || tq_fail "Right and Left move within a waveform row"
+pass "Right and Left move within a waveform row"
+click_into_box "$frequency_box" || tq_fail "a click into the frequency box"
 enter_in_box "$frequency_box" 1000 || tq_fail "1000 + Return in the frequency box"
 pass "1000 + Return in the frequency box"
+# From the window, Tab reaches the first box, then its bar, then this one.
+for _ in 1 2 3; do xdotool key Tab; done
+tq_wait_until 10 box_has_focus "$left_level_box" || tq_fail "Tab to the left level box"
 enter_in_box "$left_level_box" 0 || tq_fail "0 + Return in the left level box"
-pass "0 + Return in the left level box"
+pass "Tab to the left level box, 0 + Return"
 tone_on_the_left || tq_fail "1000 Hz sine on the left, right channel silent"
 pass "1000 Hz sine on the left, right channel silent"
 device_report_box || tq_fail "File -> List sound playback devices: one device"

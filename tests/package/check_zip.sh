@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Checks of the Windows zip, one per CTest test:
-#   check_zip.sh workflow SOURCE_DIR   builds it: cmake --workflow --preset mingw
+# Checks of the Windows zip and installer, one per CTest test:
+#   check_zip.sh workflow SOURCE_DIR   builds them: cmake --workflow --preset mingw
 #   check_zip.sh contents ZIP SOURCE_DIR
 #                                      tonquill.exe and its page tonquill.html, README.txt
 #                                      and LICENSE.txt, nothing else
@@ -8,6 +8,10 @@
 #                                      the tonquill.exe unpacked from it opens its window
 #                                      under Wine (the fixtures' display and prefix) and
 #                                      File -> Exit! ends it with status 0
+#   check_zip.sh installer MINGW_BUILD_DIR VERSION
+#                                      the workflow made tonquill-VERSION-setup.exe beside
+#                                      the zip: a 64-bit Windows program, an NSIS installer
+#                                      (it is run under Wine by the wine leg)
 # Each prints what it found and exits non-zero on the first failed check.
 set -uo pipefail
 
@@ -102,11 +106,24 @@ CONF
   echo "File -> Exit! ends it with status 0"
 }
 
+installer() {
+  local setup="$1/tonquill-$2-setup.exe"
+  [ -f "$setup" ] || fail "no installer at $setup; the build holds: $(cd "$1" && ls -- *.exe 2>/dev/null)"
+  local pe_offset machine
+  pe_offset="$(od -An -t u4 -j 60 -N 4 "$setup" | tr -d ' ')"
+  machine="$(od -An -t x2 -j $((pe_offset + 4)) -N 2 "$setup" | tr -d ' ')"
+  [ "$(head -c 2 "$setup")" = "MZ" ] && [ "$machine" = "8664" ] ||
+    fail "$setup is not a 64-bit Windows program (machine $machine)"
+  grep -qa "Nullsoft" "$setup" || fail "$setup is not an NSIS installer"
+  echo "$(basename "$setup"): a 64-bit NSIS installer of $(stat -c %s "$setup") bytes"
+}
+
 command="${1:-}"
 shift || true
 case "$command" in
   workflow) workflow "$@" ;;
   contents) contents "$@" ;;
   wine) starts_under_wine "$@" ;;
+  installer) installer "$@" ;;
   *) fail "unknown check '$command'" ;;
 esac

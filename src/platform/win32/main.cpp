@@ -22,8 +22,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous_instance, LPSTR /*comm
   tq::start_generator(application->generator, reinterpret_cast<tq::NotifyTarget>(window));
 
   MSG message{};
-  // GetMessage returns -1 on failure: that ends the loop too.
+  // GetMessage returns -1 on failure: that ends the loop too. The dialog
+  // navigation takes Tab, Shift+Tab and the arrows between the controls of
+  // the main window and hands every other message on as the loop would.
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (IsDialogMessageA(window, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }

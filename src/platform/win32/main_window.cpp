@@ -6,18 +6,25 @@
 #include "app/lifetime.h"
 #include "app/routing.h"
 #include "panel/layout.h"
+#include "platform/win32/display_scale.h"
 
 namespace tq {
 
 namespace {
 
 constexpr const char* kIconName = "IDI_ICON1";
-constexpr DWORD kVisibleChild = WS_CHILD | WS_VISIBLE;
+// Every control but the waveform buttons after the first of a row starts a
+// group of its own: the arrow keys move only within a row of buttons.
+constexpr DWORD kVisibleChild = WS_CHILD | WS_VISIBLE | WS_GROUP;
 // One row high, multi-line, no vertical auto-scroll: Enter cannot add a
 // line, so the box reports EN_MAXTEXT, which the panel takes as "entered".
-constexpr DWORD kEditStyle = kVisibleChild | WS_BORDER | ES_MULTILINE | ES_AUTOHSCROLL;
+constexpr DWORD kEditStyle = kVisibleChild | WS_TABSTOP | WS_BORDER | ES_MULTILINE | ES_AUTOHSCROLL;
 constexpr DWORD kScrollBarStyle = kVisibleChild | WS_TABSTOP | SBS_HORZ;
-constexpr DWORD kRadioStyle = kVisibleChild | BS_AUTORADIOBUTTON;
+constexpr DWORD kRadioStyle = WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON;
+// Tab moves between the controls of the main window as between those of a
+// dialog box (IsDialogMessage in the message loop).
+constexpr DWORD kMainWindowExStyle = WS_EX_CONTROLPARENT;
+constexpr const char* kEditProcProperty = "tq.edit_proc";
 
 Application* application_of(HWND window) {
   return reinterpret_cast<Application*>(GetWindowLongPtrA(window, GWLP_USERDATA));
@@ -45,7 +52,7 @@ DWORD style_of(const ControlSpec& entry) {
     case ControlKind::scroll_bar:
       return kScrollBarStyle;
     case ControlKind::radio:
-      return kRadioStyle | (entry.group_start ? WS_GROUP : 0);
+      return kRadioStyle | (entry.group_start ? WS_GROUP | WS_TABSTOP : 0);
     case ControlKind::background:
     case ControlKind::label:
       break;
@@ -53,18 +60,62 @@ DWORD style_of(const ControlSpec& entry) {
   return kVisibleChild;
 }
 
-HWND create_control(HWND parent, const ControlSpec& entry) {
-  const HMENU id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id));
-  return CreateWindowExA(0, class_of(entry.kind), entry.text, style_of(entry), entry.x, entry.y,
-                         entry.width, entry.height, parent, id, nullptr, nullptr);
+// A box asked by the dialog navigation which keys it wants: Return, which
+// enters its value (EN_MAXTEXT), and the keys of editing, but not Tab, which
+// moves on. The message itself is not passed on: with it the box would take
+// itself for part of a dialog box and drop Return and close the window on
+// Escape.
+LRESULT CALLBACK edit_box_proc(HWND box, UINT message, WPARAM wparam, LPARAM lparam) {
+  const auto edit_proc = reinterpret_cast<WNDPROC>(GetPropA(box, kEditProcProperty));
+  if (message == WM_GETDLGCODE) {
+    const auto* key = reinterpret_cast<const MSG*>(lparam);
+    const bool enter = key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_RETURN;
+    return DLGC_WANTCHARS | DLGC_WANTARROWS | DLGC_HASSETSEL | (enter ? DLGC_WANTMESSAGE : 0);
+  }
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrA(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(edit_proc));
+    RemovePropA(box, kEditProcProperty);
+  }
+  return CallWindowProcA(edit_proc, box, message, wparam, lparam);
 }
 
-// Keeps the handles the panel addresses again: the boxes and the bars.
+void handle_keys_of_box(HWND box) {
+  const LONG_PTR edit_proc =
+      SetWindowLongPtrA(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(edit_box_proc));
+  SetPropA(box, kEditProcProperty, reinterpret_cast<HANDLE>(edit_proc));
+}
+
+HWND create_control(HWND parent, const ControlSpec& entry, int dpi) {
+  const HMENU id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id));
+  const ControlSpec place = scaled_for_dpi(entry, dpi);
+  return CreateWindowExA(0, class_of(entry.kind), entry.text, style_of(entry), place.x, place.y,
+                         place.width, place.height, parent, id, nullptr, nullptr);
+}
+
+// The controls in their places and with the message font at panel.dpi.
+void lay_out_panel(Win32PanelWindow& panel) {
+  const HFONT font = create_message_font(panel.dpi);
+  const auto controls = panel_controls();
+  for (std::size_t i = 0; i < panel.controls.size(); ++i) {
+    const ControlSpec place = scaled_for_dpi(controls[i], panel.dpi);
+    MoveWindow(panel.controls[i], place.x, place.y, place.width, place.height, FALSE);
+    if (font != nullptr)
+      SendMessageA(panel.controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
+  if (font == nullptr) return;
+  if (panel.font != nullptr) DeleteObject(panel.font);
+  panel.font = font;
+}
+
+// Keeps every control for the layout, and apart the handles the panel
+// addresses again: the boxes and the bars.
 void build_panel(HWND parent, Win32PanelWindow& panel) {
   for (const ControlSpec& entry : panel_controls()) {
-    const HWND control = create_control(parent, entry);
+    const HWND control = create_control(parent, entry, panel.dpi);
+    panel.controls.push_back(control);
     const auto slot = static_cast<std::size_t>(entry.slot);
     if (entry.kind == ControlKind::edit) {
+      handle_keys_of_box(control);
       panel.boxes[slot] = control;
     } else if (entry.kind == ControlKind::scroll_bar) {
       SetScrollRange(control, SB_CTL, kScrollRangeMin, kScrollRangeMax, FALSE);
@@ -78,9 +129,30 @@ void build_panel(HWND parent, Win32PanelWindow& panel) {
 LRESULT on_create(HWND window, const CREATESTRUCTA& create) {
   auto* application = static_cast<Application*>(create.lpCreateParams);
   SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(application));
-  application->window.main_window = window;
-  build_panel(window, application->window);
+  Win32PanelWindow& panel = application->window;
+  panel.main_window = window;
+  panel.dpi = dpi_of_window(window);
+  build_panel(window, panel);
+  lay_out_panel(panel);
+  // The outer size is given for 96 DPI; at another the window is scaled too.
+  if (panel.dpi != kBaseDpi) {
+    SetWindowPos(window, nullptr, 0, 0, scale_for_dpi(kWindowWidth, panel.dpi),
+                 scale_for_dpi(kWindowHeight, panel.dpi),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   initialize_panel(application->generator);
+  return 0;
+}
+
+// The window moved to a display of another scale: it takes the place
+// Windows suggests and lays its panel out again.
+LRESULT on_dpi_changed(HWND window, Win32PanelWindow& panel, WPARAM wparam, LPARAM lparam) {
+  panel.dpi = LOWORD(wparam);
+  const auto* suggested = reinterpret_cast<const RECT*>(lparam);
+  SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+               suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  lay_out_panel(panel);
+  InvalidateRect(window, nullptr, TRUE);
   return 0;
 }
 
@@ -90,7 +162,7 @@ LRESULT on_paint(HWND window, const Win32PanelWindow& panel) {
   BeginPaint(window, &paint);
   RECT client{};
   GetClientRect(window, &client);
-  const std::array<Rect, 3> rects = scroll_bar_rects(client.right - client.left);
+  const std::array<Rect, 3> rects = scroll_bar_rects(client.right - client.left, panel.dpi);
   for (std::size_t bar = 0; bar < rects.size(); ++bar) {
     const Rect& rect = rects[bar];
     MoveWindow(panel.bars[bar], rect.x, rect.y, rect.width, rect.height, TRUE);
@@ -126,6 +198,8 @@ LRESULT on_device_message(Application& application, UINT message, LPARAM lparam)
 
 LRESULT on_destroy(Application& application) {
   on_main_window_destroyed(application.generator);
+  if (application.window.font != nullptr) DeleteObject(application.window.font);
+  application.window.font = nullptr;
   PostQuitMessage(0);
   return 0;
 }
@@ -148,6 +222,8 @@ LRESULT dispatch(Application& application, HWND window, UINT message, WPARAM wpa
     case MM_WOM_CLOSE:
     case MM_WOM_DONE:
       return on_device_message(application, message, lparam);
+    case WM_DPICHANGED:
+      return on_dpi_changed(window, application.window, wparam, lparam);
     case kWmPostedTask:
       run_posted_task(lparam);
       return 0;
@@ -196,9 +272,9 @@ HMENU build_main_menu() {
 }
 
 HWND create_main_window(HINSTANCE instance, HMENU menu, Application& application) {
-  return CreateWindowExA(0, kWindowClassName, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                         CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr, menu, instance,
-                         &application);
+  return CreateWindowExA(kMainWindowExStyle, kWindowClassName, kWindowTitle, WS_OVERLAPPEDWINDOW,
+                         CW_USEDEFAULT, CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr, menu,
+                         instance, &application);
 }
 
 }  // namespace tq

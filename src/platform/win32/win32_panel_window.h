@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/panel_window.h"
 
@@ -39,6 +40,9 @@ class Win32PanelWindow : public PanelWindow {
   HWND main_window = nullptr;
   std::array<HWND, 3> boxes{};  // indexed by Box
   std::array<HWND, 3> bars{};   // indexed by Bar
+  std::vector<HWND> controls;   // every control, in the order of panel_controls()
+  int dpi = 96;                 // the DPI the panel is laid out for
+  HFONT font = nullptr;         // the controls' font at that DPI, owned
 };
 
 }  // namespace tq
