@@ -224,8 +224,9 @@ DisplayAnswer x_answer(const std::string& display) {
   std::future<bool> connected = result->get_future();
   std::thread([display, result] {
     xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
-    result->set_value(xcb_connection_has_error(connection) == 0);
+    const bool reachable = xcb_connection_has_error(connection) == 0;
     xcb_disconnect(connection);
+    result->set_value(reachable);
   }).detach();
   if (connected.wait_for(kAnswerTime) != std::future_status::ready) return DisplayAnswer::silent;
   return connected.get() ? DisplayAnswer::answers : DisplayAnswer::refused;
