@@ -4,8 +4,10 @@
 # error ("tonquill: no display ..., tonquill-render ..."), saying what was
 # found, and nothing on standard output. A 5 s bound guards against a hang;
 # the time each case took is printed, not judged (the display check's own
-# deadline is 0.4 s). The weston fixture's runtime folder and display are
-# in the environment.
+# deadline is 0.4 s). Last, the same silent display with the Xvfb
+# fixture's X display there: the window goes to X. The weston fixture's
+# runtime folder and display and the Xvfb fixture's folder are in the
+# environment.
 #
 # Usage: wayland-display-check.sh TONQUILL QT_PLATFORM_PLUGIN_DIR WORK_DIR
 set -uo pipefail
@@ -58,6 +60,22 @@ check_case "" "WAYLAND_DISPLAY=$runtime/tq-silent" \
   "(the Wayland display $runtime/tq-silent does not answer, and DISPLAY is not set)" || failed=1
 check_case "" "QT_QPA_PLATFORM=xcb WAYLAND_DISPLAY=$live" \
   "(QT_QPA_PLATFORM is xcb: DISPLAY is not set)" || failed=1
+
+# A silent Wayland display with an X display there: the window goes to X
+# (Qt left to itself would wait for the Wayland display without end).
+tq_use_display
+printf 'pcm.!default { type null }\n' >"$work/null.conf"
+ALSA_CONFIG_PATH="$work/null.conf" XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY=tq-silent \
+  "$program" >"$work/x.out" 2>"$work/x.err" &
+x_pid=$!
+if tq_wait_until 15 xdotool search --name '^Varnholt Tonquill$'; then
+  echo "[WAYLAND_DISPLAY=tq-silent DISPLAY=$DISPLAY] the window is on the X display"
+else
+  echo "FAIL: with the Wayland display silent the window does not come up on X"
+  cat "$work/x.err"
+  failed=1
+fi
+tq_stop_pid "$x_pid"
 
 # No Qt platform plugin, with weston there: Qt's plugin folder is hidden
 # behind an empty one in a mount namespace of the program's own.
