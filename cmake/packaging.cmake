@@ -129,6 +129,11 @@ elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   set(CPACK_DEBIAN_PACKAGE_SECTION sound)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # Beside the libraries dpkg-shlibdeps finds: Qt's Wayland plugin (Qt's X
+  # plugin comes with libqt6gui6), for a native window on a Wayland
+  # session, and the desktop's opener (xdg-open), which Qt hands the
+  # program's web page to.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-wayland, xdg-utils")
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   set(CPACK_PACKAGE_DESCRIPTION
       "Tonquill turns the computer's sound card into a two-channel signal source

@@ -4,7 +4,7 @@
 # per test preset: the unit tests of the release build (unit), the unit, ALSA
 # and Qt window suites under ASan+UBSan (asan), the ALSA service's suites
 # under ThreadSanitizer (tsan), the integration legs (integration: labels alsa,
-# pulse, app, soak, wine, fuzz), whose fixtures start and stop the services
+# pulse, app, soak, wayland, wine, fuzz), whose fixtures start and stop the services
 # they need, and the packages (package). Needs no display and no sound card. Ends with CTest's
 # own summary line of each run; exits non-zero when a build or a test fails.
 set -uo pipefail

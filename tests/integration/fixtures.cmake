@@ -6,6 +6,7 @@ set(TQ_FIXTURE_DIR ${CMAKE_BINARY_DIR}/fixtures)
 set(TQ_PULSE_DIR ${TQ_FIXTURE_DIR}/pulse)
 set(TQ_XVFB_DIR ${TQ_FIXTURE_DIR}/xvfb)
 set(TQ_WINE_DIR ${TQ_FIXTURE_DIR}/wine)
+set(TQ_WESTON_DIR ${TQ_FIXTURE_DIR}/weston)
 
 string(LENGTH "${TQ_PULSE_DIR}/native" tq_socket_length)
 if(tq_socket_length GREATER 107)
@@ -27,6 +28,11 @@ set(TQ_WINE_ENVIRONMENT
   WINEPREFIX=${TQ_WINE_DIR}/prefix
   WINEDEBUG=-all
   WINEDLLOVERRIDES=mshtml,mscoree=)
+# The same as weston-start.sh sets up: the compositor's runtime folder and
+# socket name.
+set(TQ_WESTON_ENVIRONMENT
+  XDG_RUNTIME_DIR=${TQ_WESTON_DIR}/runtime
+  WAYLAND_DISPLAY=tq-wayland)
 
 # Gives the tests of a gtest discovery, listed in the variable `test_list`
 # once the test executable has been built, the PulseAudio environment (the

@@ -65,10 +65,12 @@ tq_fail() {
 
 # --- The Linux program, run by tonquill_drive (tests/qt/app_driver.cpp) ----
 
-# Starts driver $1 offscreen, ALSA configuration $2, its log in $3; returns
-# once it answers "ready".
+# Starts driver $1 offscreen (or on the Qt platform TQ_DRIVER_PLATFORM names),
+# ALSA configuration $2, its log in $3; returns once it answers "ready".
 tq_start_driver() {
-  coproc TQ_DRIVER { exec env ALSA_CONFIG_PATH="$2" QT_QPA_PLATFORM=offscreen "$1" 2>"$3"; }
+  coproc TQ_DRIVER {
+    exec env ALSA_CONFIG_PATH="$2" QT_QPA_PLATFORM="${TQ_DRIVER_PLATFORM:-offscreen}" "$1" 2>"$3"
+  }
   tq_driver_pid=$TQ_DRIVER_PID
   exec {tq_to_driver}>&"${TQ_DRIVER[1]}" {tq_from_driver}<&"${TQ_DRIVER[0]}"
   local line

@@ -76,6 +76,10 @@ check_control_fields() {
   for library in libc6 libqt6widgets6 libasound2 libsndfile1; do
     grep -Eq "(^|, )$library \(>= [^)]+\)" <<<"$depends" || fail "Depends lacks $library: $depends"
   done
+  # Qt's Wayland plugin and the desktop's opener, which no library names.
+  for package in qt6-wayland xdg-utils; do
+    grep -Eq "(^|, )$package(,|$| )" <<<"$depends" || fail "Depends lacks $package: $depends"
+  done
 }
 
 contents() {

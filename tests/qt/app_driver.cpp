@@ -12,6 +12,8 @@
 //   boxes                   "ok boxes N", then one line per open message box
 //   state                   frequency, levels, waveforms, recovered underruns
 //   grab PATH               save a picture of the window
+//   platform                Qt's platform plugin in use and the window's
+//                           outer size: "ok platform wayland 600x280"
 //   exit                    the "Exit!" menu command; the program then ends
 // End of input also closes the window.
 
@@ -122,6 +124,10 @@ void run_command(Program& program, const std::string& line) {
   } else if (verb == "grab") {
     const bool saved = window.grab().save(QString::fromStdString(first));
     reply(saved ? "ok grab " + first : "error grab " + first);
+  } else if (verb == "platform") {
+    const QSize outer = window.frameGeometry().size();
+    reply("ok platform " + QGuiApplication::platformName().toStdString() + " " +
+          std::to_string(outer.width()) + "x" + std::to_string(outer.height()));
   } else if (verb == "exit") {
     reply("ok exit " + now_text());
     window.menu_action(tq::kCmdExit)->trigger();

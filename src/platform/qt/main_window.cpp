@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -251,12 +252,20 @@ void MainWindow::place_scroll_bars(int client_width) {
 
 // 600 x 280 is the outer size, frame included. This runs before the window
 // is mapped: where the window manager tells its frame on request, the window
-// goes on screen at its outer size. Elsewhere the frame is known only once
-// the window is on screen, and the window is fitted then.
+// goes on screen at its outer size. Elsewhere on X the frame is known only
+// once the window is on screen, and the window is fitted then. On Wayland
+// the frame is either Qt's own decoration, made with the native window
+// right after this event and part of the window geometry the compositor
+// gets, or the compositor's, outside it: one look once the native window
+// is there, before the compositor's first configure is answered.
 void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (fitted_) return;
   fitted_ = true;
+  if (QGuiApplication::platformName().startsWith("wayland")) {
+    QTimer::singleShot(0, this, [this] { fit_outer_size(0); });
+    return;
+  }
   if (const std::optional<FrameExtents> frame = frame_extents_before_showing(*this)) {
     resize(kWindowWidth - frame->left - frame->right, kWindowHeight - frame->top - frame->bottom);
   }
