@@ -25,6 +25,10 @@ step() { echo "== check-fresh-root: $* (at ${SECONDS} s)"; }
 
 umount_root() { umount -R "$root/proc" "$root/sys" "$root/dev" 2>/dev/null || true; }
 umount_root
+if findmnt -rn -o TARGET | grep -q "^$root/"; then
+  echo "check-fresh-root: something is still mounted under $root" >&2
+  exit 1
+fi
 rm -rf "$work"
 mkdir -p "$work"
 
