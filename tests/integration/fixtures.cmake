@@ -63,16 +63,22 @@ function(tq_set_pulse_environment test_list)
   tq_set_test_list_environment(${test_list} ${TQ_PULSE_ENVIRONMENT})
 endfunction()
 
-# tq_discover_server_tests(TARGET FILTER LABEL TIMEOUT): the gtest cases of
-# TARGET that FILTER selects, once against each sound server's fixture
-# (named CASE_pulse and CASE_pipewire), one at a time on each server's sink
-# and serial, as real-time tests are. The tests see the fixture's
-# environment and TQ_SERVER (pulse or pipewire).
+# tq_discover_server_tests(TARGET FILTER LABEL TIMEOUT [PIPEWIRE_FILTER f]):
+# the gtest cases of TARGET that FILTER selects, once against each sound
+# server's fixture (named CASE_pulse and CASE_pipewire), one at a time on
+# each server's sink and serial, as real-time tests are; PIPEWIRE_FILTER, if
+# given, selects the cases for PipeWire instead. The tests see the
+# fixture's environment and TQ_SERVER (pulse or pipewire).
 function(tq_discover_server_tests target filter label timeout)
+  cmake_parse_arguments(arg "" "PIPEWIRE_FILTER" "" ${ARGN})
   string(MAKE_C_IDENTIFIER "${target}_${filter}" list_name)
   foreach(server ${TQ_SOUND_SERVERS})
     string(TOUPPER ${server} upper)
-    gtest_discover_tests(${target} TEST_FILTER "${filter}" TEST_SUFFIX "_${server}"
+    set(server_filter "${filter}")
+    if(server STREQUAL "pipewire" AND arg_PIPEWIRE_FILTER)
+      set(server_filter "${arg_PIPEWIRE_FILTER}")
+    endif()
+    gtest_discover_tests(${target} TEST_FILTER "${server_filter}" TEST_SUFFIX "_${server}"
       TEST_LIST tq_${list_name}_${server} DISCOVERY_TIMEOUT 60
       PROPERTIES LABELS ${label} FIXTURES_REQUIRED ${server} RESOURCE_LOCK ${server}_sink
       RUN_SERIAL TRUE TIMEOUT ${timeout})

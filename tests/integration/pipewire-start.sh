@@ -19,7 +19,7 @@ set -euo pipefail
 here="$(dirname "$0")"
 source "$here/lib.sh"
 
-dir="$1"
+dir="$(realpath -m "$1")"  # the sockets need a full path
 sink=tq_sink
 bash "$here/pipewire-stop.sh" "$dir"
 rm -rf "$dir"
