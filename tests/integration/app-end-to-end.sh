@@ -2,13 +2,14 @@
 # The Linux program end to end: the window, the ALSA service and the
 # generator as main() builds them, worked through the widgets by
 # tonquill_drive, set to 1000 Hz, a sine at -6 dB on the left and pink noise
-# at -20 dB on the right, playing into the PulseAudio fixture's null sink.
-# Two seconds recorded from the sink's monitor must show the frequency and
-# both levels of what tonquill-render makes of the same settings
+# at -20 dB on the right, playing into the null sink of a sound server
+# fixture (PulseAudio or PipeWire). Two seconds recorded from the sink's
+# monitor must show the frequency and both levels of what tonquill-render
+# makes of the same settings, the sine without a gap or a phase step
 # (tests/qt/check_recording.py); then File -> Exit! ends it with status 0.
 #
 # Usage: app-end-to-end.sh TONQUILL_DRIVE TONQUILL_RENDER WORK_DIR
-# (TQ_ALSA_PULSE_CONF, TQ_PULSE_MONITOR, PULSE_SERVER: the PulseAudio fixture)
+# (TQ_ALSA_PULSE_CONF, TQ_PULSE_MONITOR, PULSE_SERVER: the fixture)
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 

@@ -12,7 +12,11 @@ tq_wait_until() {
   done
 }
 
-tq_gone() { ! kill -0 "$1" 2>/dev/null; }
+# A process that has ended but is not reaped yet (its parent, once the
+# fixture script that started it is gone, is whoever adopted it) is gone.
+tq_gone() {
+  ! kill -0 "$1" 2>/dev/null || [ "$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -c1)" = Z ]
+}
 
 # Stops process $1: TERM, then KILL if it is still there after 5 s.
 tq_stop_pid() {

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Checks what the program played into the sound server against what the
-renderer makes of the same settings.
+renderer makes of the same settings, or finds the gaps in a recorded tone.
 
   check_recording.py RECORDING REFERENCE FREQUENCY
+  check_recording.py gaps RECORDING FREQUENCY [MIN_SECONDS]
 
 Both files are raw 16-bit little-endian stereo at 44100 Hz: RECORDING from
 the sink's monitor, REFERENCE from tonquill-render with the same waveforms
@@ -13,6 +14,12 @@ The right channel must be noise with the reference's spectrum and level
 starts the noise where the stream does, so the recorded stretch is looked up
 in the reference; where it is found, the samples are also compared bit for
 bit (reported, not required).
+
+The second form finds every gap or discontinuity in the tone of FREQUENCY
+on the left channel of RECORDING, from where the tone starts to where it
+ends: every 10 ms of it must have the tone's full level and go on in phase
+with the 10 ms before. It prints each one found and fails on any, or when
+the tone lasted less than MIN_SECONDS.
 """
 
 import sys
@@ -50,6 +57,74 @@ def shortest_window_peak(samples, window=RATE // 100):
     return np.abs(samples[:usable]).reshape(-1, window).max(axis=1).min()
 
 
+def tone_phasors(samples, frequency):
+    """The tone's amplitude and phase in each window of whole periods
+    (about 10 ms): one complex number per window, against a phase that runs
+    on from the first sample, so that a steady tone gives the same number in
+    every window."""
+    window = max(1, round(round(frequency / 100) * RATE / frequency))
+    count = len(samples) // window
+    times = np.arange(count * window)
+    carrier = np.exp(-2j * np.pi * frequency * times / RATE)
+    parts = (samples[: count * window].astype(np.float64) * carrier).reshape(count, window)
+    return parts.sum(axis=1) * 2 / window, window
+
+
+def tone_gaps(samples, frequency):
+    """The gaps in a steady tone: a list of (start in seconds, length in ms,
+    phase slip in samples), and how long the tone lasted in seconds. A
+    window whose level is not the tone's full level is part of a gap (a
+    silence, a dropout), as is any step of the phase between two windows (a
+    skip or a repeat, however short), counted between the
+    first and the last window at the tone's level."""
+    phasors, window = tone_phasors(samples, frequency)
+    magnitudes = np.abs(phasors)
+    if len(phasors) < 3 or magnitudes.max() == 0:
+        return [(0.0, len(samples) * 1000 / RATE, 0.0)], 0.0
+    full = np.median(magnitudes[magnitudes > 0.5 * magnitudes.max()])
+    playing = np.nonzero(magnitudes > 0.5 * full)[0]
+    # The windows where the tone starts and ends hold part of it only.
+    first, last = playing[0] + 1, playing[-1] - 1
+    if last <= first:
+        return [(0.0, len(samples) * 1000 / RATE, 0.0)], 0.0
+    inside = phasors[first : last + 1]
+    quiet = np.abs(inside) < 0.9 * full
+    steps = np.angle(inside[1:] * np.conj(inside[:-1]))
+    drift = np.median(steps)  # a frequency a little off the nominal one
+    slips = np.angle(np.exp(1j * (steps - drift)))
+    samples_per_radian = RATE / (2 * np.pi * frequency)
+    # Window i is bad when it is quiet or its phase left the last window's.
+    bad = quiet.copy()
+    bad[1:] |= np.abs(slips) > 0.5 / samples_per_radian  # half a sample
+    gaps = []
+    index = 0
+    while index < len(bad):
+        if not bad[index]:
+            index += 1
+            continue
+        end = index
+        while end + 1 < len(bad) and bad[end + 1]:
+            end += 1
+        missing = np.sum(1 - np.minimum(np.abs(inside[index : end + 1]) / full, 1))
+        slip = np.angle(inside[min(end + 1, len(inside) - 1)] * np.conj(inside[max(index - 1, 0)]))
+        slip -= drift * (min(end + 1, len(inside) - 1) - max(index - 1, 0))
+        slip = np.angle(np.exp(1j * slip)) * samples_per_radian
+        gaps.append(((first + index) * window / RATE, missing * window * 1000 / RATE, slip))
+        index = end + 1
+    return gaps, len(inside) * window / RATE
+
+
+def report_gaps(path, frequency, min_seconds):
+    gaps, seconds = tone_gaps(load(path)[:, 0], frequency)
+    print(f"tone of {frequency} Hz heard for {seconds:.2f} s, {len(gaps)} gaps")
+    for start, length_ms, slip in gaps:
+        print(f"gap at {start:.3f} s: about {length_ms:.1f} ms missing, "
+              f"phase slip {slip:+.2f} samples")
+    if seconds < min_seconds:
+        print(f"FAIL the tone lasted less than {min_seconds} s")
+    return 0 if not gaps and seconds >= min_seconds else 1
+
+
 def decade_ratio_db(samples):
     """Power from 1 to 10 kHz over power from 100 Hz to 1 kHz: 0 dB for pink,
     10 dB for white noise."""
@@ -73,6 +148,9 @@ def find_stretch(recorded, reference, key_length=32):
 
 
 def main():
+    if sys.argv[1] == "gaps":
+        minimum = float(sys.argv[4]) if len(sys.argv) > 4 else 0.0
+        return report_gaps(sys.argv[2], float(sys.argv[3]), minimum)
     recording, reference = load(sys.argv[1]), load(sys.argv[2])
     frequency = float(sys.argv[3])
     failures = []
@@ -92,6 +170,10 @@ def main():
     peak = np.abs(reference[:, 0]).max()
     check("left without gaps", shortest_window_peak(left) >= 0.9 * peak,
           f"smallest 10 ms peak {shortest_window_peak(left)}, full peak {peak}")
+    gaps, _ = tone_gaps(left, frequency)
+    check("left phase-continuous", not gaps,
+          "; ".join(f"{length:.1f} ms at {start:.3f} s, slip {slip:+.2f}"
+                    for start, length, slip in gaps) or "no gap or slip")
 
     start = find_stretch(right, reference[:, 1])
     if start is None:
