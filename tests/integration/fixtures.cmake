@@ -29,13 +29,18 @@ set(TQ_WINE_ENVIRONMENT
   WINEDLLOVERRIDES=mshtml,mscoree=)
 
 # Gives the tests of a gtest discovery, listed in the variable `test_list`
-# once the test executable has been built, the PulseAudio environment (the
-# discovery's own PROPERTIES cannot carry a list such as ENVIRONMENT).
-function(tq_set_pulse_environment test_list)
+# once the test executable has been built, the environment `environment` (a
+# list; the discovery's own PROPERTIES cannot carry one).
+function(tq_set_test_environment test_list environment)
   set(script ${CMAKE_CURRENT_BINARY_DIR}/${test_list}_environment.cmake)
   file(WRITE ${script}
     "if(${test_list})\n"
-    "  set_tests_properties(\${${test_list}} PROPERTIES ENVIRONMENT \"${TQ_PULSE_ENVIRONMENT}\")\n"
+    "  set_tests_properties(\${${test_list}} PROPERTIES ENVIRONMENT \"${environment}\")\n"
     "endif()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
+endfunction()
+
+# The same with the PulseAudio fixture's environment.
+function(tq_set_pulse_environment test_list)
+  tq_set_test_environment(${test_list} "${TQ_PULSE_ENVIRONMENT}")
 endfunction()
