@@ -10,6 +10,7 @@
 //   level left|right TEXT   the same for a level box
 //   wave left|right NAME    click a waveform button ("Sine", "Pink", ...)
 //   boxes                   "ok boxes N", then one line per open message box
+//   dismiss                 press OK in every open message box
 //   state                   frequency, levels, waveforms, underruns, device
 //                           lost, sound service (pulse or alsa)
 //   grab PATH               save a picture of the window
@@ -91,6 +92,14 @@ void list_boxes() {
   }
 }
 
+void dismiss_boxes() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    auto* box = qobject_cast<QMessageBox*>(widget);
+    if (box != nullptr && box->isVisible()) box->accept();
+  }
+  reply("ok dismiss");
+}
+
 void report_state(Program& program) {
   const tq::Generator& generator = program.generator();
   std::ostringstream line;
@@ -118,6 +127,8 @@ void run_command(Program& program, const std::string& line) {
     reply(time.empty() ? "error no button " + rest : "ok wave " + time);
   } else if (verb == "boxes") {
     list_boxes();
+  } else if (verb == "dismiss") {
+    dismiss_boxes();
   } else if (verb == "state") {
     report_state(program);
   } else if (verb == "grab") {

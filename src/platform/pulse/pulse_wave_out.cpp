@@ -21,6 +21,8 @@ constexpr std::uint32_t kCallbackKindMask = 0x00070000;
 constexpr std::uint32_t kUnityWord = 64000u | (64000u << 16);
 // While the server or our stream is away, one try to get it back this often.
 constexpr pa_usec_t kRetryInterval = PA_USEC_PER_SEC;
+// What we ask of the sink's own latency: a level change is heard within it.
+constexpr pa_usec_t kSinkLatency = 20 * PA_USEC_PER_MSEC;
 // How long open() and connect_now() wait for the server's answer.
 constexpr pa_usec_t kAnswerLimit = 2 * PA_USEC_PER_SEC;
 constexpr std::uint32_t kAllStandardFormats = 0x00000FFF;
@@ -248,8 +250,12 @@ void on_stream_moved(pa_stream*, void* userdata) {
 }
 
 // A playback stream on the server holding our two buffers: played from the
-// first buffer on, asking for one buffer's room at a time. Its volume
-// starts relative to the sink's, so a flat-volume sink is not raised.
+// first buffer on, asking for one buffer's room at a time. The target
+// length is the two buffers and the sink's latency: the server asks a
+// sink for what the target leaves over two requests (without that margin
+// it runs the sink at its shortest latency, waking every half
+// millisecond). Its volume starts relative to the sink's, so a flat-volume
+// sink is not raised.
 bool start_stream(PulseStreamState& stream) {
   State& state = *stream.owner;
   const pa_sample_spec spec = sample_spec(stream.format);
@@ -266,7 +272,8 @@ bool start_stream(PulseStreamState& stream) {
   pa_stream_set_moved_callback(stream.stream, on_stream_moved, &stream);
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<std::uint32_t>(-1);
-  attr.tlength = kServerQueueBytes;
+  attr.tlength =
+      kServerQueueBytes + static_cast<std::uint32_t>(pa_usec_to_bytes(kSinkLatency, &spec));
   attr.prebuf = kServerRequestBytes;
   attr.minreq = kServerRequestBytes;
   attr.fragsize = static_cast<std::uint32_t>(-1);
