@@ -1,13 +1,17 @@
 #include "platform/pulse/pulse_wave_out.h"
 
 #include <pulse/pulseaudio.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <vector>
 
 #include "platform/pulse/pulse_stream.h"
 #include "platform/pulse/stream_volume.h"
@@ -21,6 +25,7 @@ constexpr std::uint32_t kCallbackKindMask = 0x00070000;
 constexpr std::uint32_t kUnityWord = 64000u | (64000u << 16);
 // While the server or our stream is away, one try to get it back this often.
 constexpr pa_usec_t kRetryInterval = PA_USEC_PER_SEC;
+constexpr std::uint64_t kFullTryEvery = 10;
 // What we ask of the sink's own latency: a level change is heard within it.
 constexpr pa_usec_t kSinkLatency = 20 * PA_USEC_PER_MSEC;
 // How long open() and connect_now() wait for the server's answer.
@@ -319,7 +324,6 @@ void on_context_state(pa_context* context, void* userdata) {
 // attempt fails at once (the state callback then drops the context).
 void start_connecting(State& state) {
   if (state.context != nullptr) return;
-  ++state.connect_attempts;
   pa_proplist* properties = identity();
   state.context = pa_context_new_with_proplist(state.api, "Tonquill", properties);
   pa_proplist_free(properties);
@@ -331,11 +335,60 @@ void start_connecting(State& state) {
   }
 }
 
+// The sockets a server would listen on where no server is named, or the
+// one PULSE_SERVER names; empty when it names something else (a TCP
+// address, a list), which only the client library can try.
+std::vector<std::string> server_sockets() {
+  const std::string named = std::getenv("PULSE_SERVER") ? std::getenv("PULSE_SERVER") : "";
+  if (!named.empty()) {
+    const std::string path = named.starts_with("unix:") ? named.substr(5) : named;
+    if (path.starts_with('/') && path.find_first_of(" {}") == std::string::npos) return {path};
+    return {};
+  }
+  std::vector<std::string> sockets;
+  if (const char* runtime = std::getenv("PULSE_RUNTIME_PATH")) {
+    sockets.push_back(std::string(runtime) + "/native");
+  }
+  if (const char* user_runtime = std::getenv("XDG_RUNTIME_DIR")) {
+    sockets.push_back(std::string(user_runtime) + "/pulse/native");
+  }
+  sockets.push_back("/var/run/pulse/native");  // a system-wide server
+  return sockets;
+}
+
+// A socket file left behind by a server that was killed refuses the
+// connection; a missing one needs no socket to tell.
+bool socket_accepts(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return false;
+  sockaddr_un address{};
+  if (path.size() >= sizeof address.sun_path) return true;  // the library decides
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return true;
+  const bool accepted =
+      ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  ::close(fd);
+  return accepted;
+}
+
+// A few system calls instead of a whole client connection (the client
+// library sets up its memory pool and reads its configuration each time)
+// while the server is away: false when every socket it could listen on
+// refuses. A server that a client configuration names elsewhere is still
+// found by the full try every kFullTryEvery retries.
+bool server_may_answer(std::uint64_t retry) {
+  if (retry % kFullTryEvery == 0) return true;
+  const std::vector<std::string> sockets = server_sockets();
+  return sockets.empty() || std::any_of(sockets.begin(), sockets.end(), socket_accepts);
+}
+
 void on_retry(pa_mainloop_api*, pa_time_event*, const timeval*, void* userdata) {
   auto& state = *static_cast<State*>(userdata);
   if (!any_stream_waits(state)) return;
   if (state.context == nullptr) {
-    start_connecting(state);
+    if (server_may_answer(++state.connect_attempts)) start_connecting(state);
   } else if (context_ready(state)) {
     restart_lost_streams(state);
   }
@@ -366,6 +419,7 @@ bool wait_for(State& state, Done done) {
 }
 
 bool connect_and_wait(State& state) {
+  ++state.connect_attempts;
   start_connecting(state);
   return wait_for(state,
                   [&] {
