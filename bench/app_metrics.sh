@@ -128,7 +128,7 @@ measure_playing "pacat" "$pacat_pid"
 pacat_ns="$(LC_ALL=C join "$work/before" "$work/after" | awk '{ t += $5 - $3 } END { print t }')"
 tq_stop_pid "$pacat_pid"
 awk -v a="$stream_ns" -v b="$pacat_ns" \
-  'BEGIN { printf "stream thread (tq-pulse) / pacat: %.2f\n", b > 0 ? a / b : 0 }'
+  'BEGIN { printf "stream thread (tq-pulse) / pacat: %.2f\n", (b > 0 ? a / b : 0) }'
 
 printf "\n== %s\n" "the real program while no sound server answers, for $seconds s"
 PULSE_SERVER="unix:$work/no-server" QT_QPA_PLATFORM=xcb "$app" 2>/dev/null &
