@@ -95,7 +95,7 @@ tq_wait_until 5 grep -qx '[0-9]\+' "$work/display"
 export DISPLAY=":$(cat "$work/display")"
 for run in 1 2 3 4 5; do
   start_ns="$(date +%s%N)"
-  QT_QPA_PLATFORM=xcb "$app" 2>/dev/null &
+  QT_QPA_PLATFORM=xcb "$app" 2>"$work/app-$run.log" &
   app_pid=$!
   pids+=("$app_pid")
   shown=""
@@ -104,10 +104,12 @@ for run in 1 2 3 4 5; do
       shown="$(date +%s%N)"
       break
     fi
+    tq_gone "$app_pid" && break
     sleep 0.005
   done
   if [ -z "$shown" ]; then
-    echo "run $run: the window did not appear within the time limit"
+    echo "run $run: the window did not appear; the program said:"
+    cat "$work/app-$run.log"
   else
     echo "run $run: $(((shown - start_ns) / 1000000)) ms"
   fi

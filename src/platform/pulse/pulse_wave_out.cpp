@@ -376,10 +376,12 @@ bool socket_accepts(const std::string& path) {
 // A few system calls instead of a whole client connection (the client
 // library sets up its memory pool and reads its configuration each time)
 // while the server is away: false when every socket it could listen on
-// refuses. A server that a client configuration names elsewhere is still
-// found by the full try every kFullTryEvery retries.
+// refuses. Where PULSE_SERVER does not name the server, a client
+// configuration may name one elsewhere: the full try every kFullTryEvery
+// retries finds that too.
 bool server_may_answer(std::uint64_t retry) {
-  if (retry % kFullTryEvery == 0) return true;
+  const char* named = std::getenv("PULSE_SERVER");
+  if ((named == nullptr || *named == '\0') && retry % kFullTryEvery == 0) return true;
   const std::vector<std::string> sockets = server_sockets();
   return sockets.empty() || std::any_of(sockets.begin(), sockets.end(), socket_accepts);
 }
