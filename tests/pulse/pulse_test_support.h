@@ -81,21 +81,6 @@ inline std::size_t find_samples(const std::vector<std::int16_t>& haystack,
   return at == haystack.end() ? std::string::npos : static_cast<std::size_t>(at - haystack.begin());
 }
 
-// The longest run of frames whose left and right samples lie within
-// `tolerance` of `left` and `right`.
-inline std::size_t longest_run(const std::vector<std::int16_t>& heard, int left, int right,
-                               int tolerance = 0) {
-  std::size_t run = 0;
-  std::size_t longest = 0;
-  for (std::size_t frame = 0; frame + 1 < heard.size(); frame += 2) {
-    const bool near = std::abs(heard[frame] - left) <= tolerance &&
-                      std::abs(heard[frame + 1] - right) <= tolerance;
-    run = near ? run + 1 : 0;
-    longest = std::max(longest, run);
-  }
-  return longest;
-}
-
 // The first frame, at or after frame `from`, of a run of at least `length`
 // frames near `left` and `right`; npos where there is none.
 inline std::size_t find_run(const std::vector<std::int16_t>& heard, int left, int right,
