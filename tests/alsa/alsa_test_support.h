@@ -1,7 +1,8 @@
 #pragma once
-// Shared pieces of the ALSA service tests: a private temporary folder, a
-// private ALSA configuration, and an event log that the service's writer
-// thread fills and that the test thread reads (and can hold the writer in).
+// Shared pieces of the sound service tests (ALSA's and the sound server's):
+// a private temporary folder, a private ALSA configuration, and an event
+// log that the service's thread fills and that the test thread reads (and
+// can hold the ALSA writer in).
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -178,11 +179,11 @@ inline std::vector<std::int16_t> as_samples(const std::vector<char>& bytes) {
   return samples;
 }
 
-inline MMResult open_default(AlsaWaveOut& service, WaveOutHandle* handle) {
+inline MMResult open_default(WaveOutService& service, WaveOutHandle* handle) {
   return service.open(handle, 0, WaveFormat{}, 0x77, kCallbackWindow | kWaveAllowSync);
 }
 
-inline MMResult play(AlsaWaveOut& service, WaveOutHandle handle, TestBuffer& buffer) {
+inline MMResult play(WaveOutService& service, WaveOutHandle handle, TestBuffer& buffer) {
   const MMResult prepared = service.prepare(handle, &buffer.header);
   return prepared != kMmNoError ? prepared : service.write(handle, &buffer.header);
 }

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The Linux program when its sound server goes away and comes back: the
-# real program (tonquill_drive: window, ALSA service, generator as main()
-# builds them) plays a 1000 Hz sine at -6 dB on the left into a sound
-# server of this test's own, which is then stopped: TQ_SERVER=pulse (the
-# default) a PulseAudio daemon (pulse-start.sh in WORK_DIR), pipewire the
-# whole PipeWire (pipewire-start.sh: pipewire, wireplumber, pipewire-pulse). Checked: one notice box within 1 s, the program's CPU while it
+# real program (tonquill_drive: window, sound service, generator as main()
+# builds them) starts before the sound server of this test's own, which
+# PULSE_SERVER already names: TQ_SERVER=pulse (the default) a PulseAudio
+# daemon (pulse-start.sh in WORK_DIR), pipewire the whole PipeWire
+# (pipewire-start.sh: pipewire, wireplumber, pipewire-pulse). One notice
+# box, and the program plays on the server's sink within 2 s of its answer.
+# It then plays a 1000 Hz sine at -6 dB on the left into the server, which
+# is stopped. Checked: one notice box within 1 s, the program's CPU while it
 # waits below 0.2 % of a core, the same sine at the same level recorded from
 # the sink within 2 s of the daemon answering again, no second box for a
 # second loss while the first is open, and File -> Exit! while the device is
@@ -43,6 +46,9 @@ stop_daemon() {
     tq_stop_pid_file "$pulse/pulseaudio.pid" pulseaudio
   fi
 }
+# Where the server's PulseAudio protocol socket will be.
+socket="$pulse/native"
+[ "$server" = pulse ] || socket="$pulse/pulse/native"
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 # CPU time of every thread of process $1, in nanoseconds.
@@ -73,11 +79,22 @@ stream_on_sink() { [ -n "$(timeout 5 pactl list short sink-inputs 2>/dev/null)" 
 # second round trip lets the loss event queued before it reach the window.
 device_lost() { tq_drive state | grep -q ' lost=1' && tq_drive state >/dev/null; }
 
+echo "-- the program starts before the daemon"
+export PULSE_SERVER="unix:$socket" PULSE_CLIENTCONFIG="$work/client.conf"
+printf 'autospawn = no\n' >"$PULSE_CLIENTCONFIG"
+tq_start_driver "$drive" /dev/null "$work/driver.log"
+tq_drive state | grep -q ' service=pulse' || tq_fail "the sound server's service is chosen"
+boxes="$(wait_for_boxes 3 1)" || tq_fail "one notice box while no server answers: $boxes"
+grep -qF "$notice" <<<"$boxes" || tq_fail "the box says the device is away"
 start_daemon
-tq_start_driver "$drive" "$TQ_ALSA_PULSE_CONF" "$work/driver.log"
+answered=$(now_ms)
+tq_wait_until 10 stream_on_sink || tq_fail "the program plays on the daemon's sink"
+arrived=$(($(now_ms) - answered))
+echo "playing on the daemon's sink ${arrived} ms after it answered"
+[ "$arrived" -le 2000 ] || tq_fail "the program plays within 2 s of the server's arrival"
+tq_drive dismiss >/dev/null || tq_fail "the notice box is closed"
 tq_drive frequency 1000 && tq_drive wave left Sine && tq_drive level left -6 ||
   tq_fail "the settings are taken"
-tq_wait_until 10 stream_on_sink || tq_fail "the program plays on the daemon's sink"
 
 echo "-- the daemon stops while the program plays"
 stop_daemon

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The Linux program without a sound device (ALSA's default names a card that
-# is not there): the window opens and works, and one message box says why.
+# The Linux program without a sound device (no sound server answers or is
+# expected, so it plays through ALSA, whose default names a card that is not
+# there): the window opens and works, and one message box says why.
 #
 # Usage: app-no-device.sh TONQUILL_DRIVE WORK_DIR
 set -uo pipefail
@@ -11,9 +12,17 @@ work="$2"
 rm -rf "$work"
 mkdir -p "$work"
 printf 'pcm.!default { type hw card 63 }\n' >"$work/no-device.conf"
+# No sound server: none named, none in the (empty) runtime folder.
+mkdir -m 700 "$work/run"
+printf 'autospawn = no\n' >"$work/client.conf"
+unset PULSE_SERVER PULSE_RUNTIME_PATH
+export XDG_RUNTIME_DIR="$work/run" PULSE_CLIENTCONFIG="$work/client.conf"
 tq_start_driver "$drive" "$work/no-device.conf" "$work/driver.log"
 trap 'tq_stop_pid "$tq_driver_pid"' EXIT
 
+answer="$(tq_drive state)"
+echo "$answer"
+[[ "$answer" == *" service=alsa" ]] || tq_fail "the program plays through ALSA"
 answer="$(tq_drive_boxes)"
 echo "$answer"
 grep -qx 'ok boxes 1' <<<"$answer" && grep -q '^box Message from Varnholt Tonquill | .' <<<"$answer" ||

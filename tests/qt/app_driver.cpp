@@ -1,5 +1,5 @@
 // tonquill_drive: the program exactly as main() builds it (the window, the
-// real ALSA service, the generator, the same start-up), worked through its
+// real sound service, the generator, the same start-up), worked through its
 // widgets by commands read line by line from standard input. Each command
 // is answered by one line on standard output, "ok <command> <time>" (time:
 // seconds since the epoch, taken just before the key or click that makes
@@ -10,7 +10,9 @@
 //   level left|right TEXT   the same for a level box
 //   wave left|right NAME    click a waveform button ("Sine", "Pink", ...)
 //   boxes                   "ok boxes N", then one line per open message box
-//   state                   frequency, levels, waveforms, recovered underruns
+//   dismiss                 press OK in every open message box
+//   state                   frequency, levels, waveforms, underruns, device
+//                           lost, sound service (pulse or alsa)
 //   grab PATH               save a picture of the window
 //   platform                Qt's platform plugin in use and the window's
 //                           outer size: "ok platform wayland 600x280"
@@ -92,14 +94,22 @@ void list_boxes() {
   }
 }
 
+void dismiss_boxes() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    auto* box = qobject_cast<QMessageBox*>(widget);
+    if (box != nullptr && box->isVisible()) box->accept();
+  }
+  reply("ok dismiss");
+}
+
 void report_state(Program& program) {
   const tq::Generator& generator = program.generator();
   std::ostringstream line;
   line << "ok state " << generator.panel.frequency << " " << generator.panel.level_db[0] << " "
        << generator.panel.level_db[1] << " " << generator.signal.channels[0].waveform << " "
        << generator.signal.channels[1].waveform
-       << " recoveries=" << program.wave_out().recovery_count()
-       << " lost=" << program.wave_out().device_lost();
+       << " recoveries=" << program.sound().underrun_count()
+       << " lost=" << program.sound().device_lost() << " service=" << program.sound().name();
   reply(line.str());
 }
 
@@ -119,6 +129,8 @@ void run_command(Program& program, const std::string& line) {
     reply(time.empty() ? "error no button " + rest : "ok wave " + time);
   } else if (verb == "boxes") {
     list_boxes();
+  } else if (verb == "dismiss") {
+    dismiss_boxes();
   } else if (verb == "state") {
     report_state(program);
   } else if (verb == "grab") {

@@ -28,7 +28,7 @@ QIcon program_icon() {
 
 void prepare_application() {
   // QApplication has set the C library's locale from the environment; the
-  // C code below it (ALSA among it) reads and writes numbers in "C" form.
+  // C code below it (ALSA and libpulse among it) reads and writes numbers in "C" form.
   std::setlocale(LC_NUMERIC, "C");
   QGuiApplication::setDesktopFileName("tonquill");
   QApplication::setWindowIcon(program_icon());
@@ -42,7 +42,7 @@ void start_up(MainWindow& window, Generator& generator) {
   start_generator(generator, window.notify_target());
 }
 
-Program::Program() : wave_out_(window_.device_event_sink()), generator_(wave_out_, window_) {
+Program::Program() : sound_(window_.device_event_sink()), generator_(sound_.service(), window_) {
   window_.set_close_handler([] { QCoreApplication::exit(0); });
 }
 

@@ -1,14 +1,14 @@
 #pragma once
 // The program as main() runs it: the Qt application's settings, and the
-// window, the ALSA sound service and the generator put together and started
-// in their fixed order. The end-to-end driver runs the same.
+// window, the sound service and the generator put together and started in
+// their fixed order. The end-to-end driver runs the same.
 
 #include <QApplication>
 #include <QIcon>
 
 #include "app/generator.h"
-#include "platform/alsa/alsa_wave_out.h"
 #include "platform/qt/main_window.h"
+#include "platform/qt/sound_service.h"
 
 namespace tq::qt {
 
@@ -39,13 +39,13 @@ class Program {
 
   MainWindow& window() { return window_; }
   Generator& generator() { return generator_; }
-  AlsaWaveOut& wave_out() { return wave_out_; }
+  SoundService& sound() { return sound_; }
 
  private:
   // In this order: the service's events name the window, so the window
   // outlives the service; the generator refers to both.
   MainWindow window_;
-  AlsaWaveOut wave_out_;
+  SoundService sound_;
   Generator generator_;
 };
 

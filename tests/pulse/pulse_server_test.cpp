@@ -1,0 +1,221 @@
+// The service against the fixture's server (PULSE_SERVER, PULSE_SINK and
+// TQ_PULSE_MONITOR name it; tests/integration starts it). Its null sink
+// plays in real time; parec records the sink's monitor, which holds what
+// the server mixed. Without a server these tests skip, unless
+// TQ_REQUIRE_PULSE says one must be there.
+
+#include <thread>
+
+#include "app/generator.h"
+#include "app/routing.h"
+#include "audio/output_level.h"
+#include "audio/output_stream.h"
+#include "doubles/recording_window.h"
+#include "platform/pulse/pulse_wave_out.h"
+#include "pulse_test_support.h"
+#include "synth/waveform.h"
+
+namespace tq::testing {
+namespace {
+
+constexpr std::uint32_t kUnity = 64000 | (64000u << 16);
+
+class PulseServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (environment("PULSE_SERVER").empty() || environment("TQ_PULSE_MONITOR").empty()) {
+      if (!environment("TQ_REQUIRE_PULSE").empty()) FAIL() << "no sound server named";
+      GTEST_SKIP() << "no sound server named (PULSE_SERVER, TQ_PULSE_MONITOR)";
+    }
+    recorder.emplace(dir / "monitor.raw");
+    ASSERT_TRUE(recorder->wait_running()) << "parec records nothing";
+  }
+
+  // Queues `buffers` and keeps them circulating, each one returned queued
+  // again, until `rounds` have come back; `on_done` sees each count.
+  void circulate(WaveOutHandle handle, std::vector<std::unique_ptr<TestBuffer>>& buffers,
+                 std::size_t rounds, const std::function<void(std::size_t)>& on_done = {}) {
+    for (auto& buffer : buffers) ASSERT_EQ(play(service, handle, *buffer), kMmNoError);
+    DeviceEvent event;
+    for (std::size_t done = 0; done < rounds && events.next(&event, 3000ms);) {
+      if (event.message != kMmWomDone) continue;
+      ++done;
+      if (on_done) on_done(done);
+      if (done + buffers.size() <= rounds) service.write(handle, event.header);
+    }
+  }
+  std::vector<std::unique_ptr<TestBuffer>> constant_buffers(std::size_t count, std::int16_t left,
+                                                            std::int16_t right) {
+    std::vector<std::unique_ptr<TestBuffer>> buffers;
+    for (std::size_t i = 0; i < count; ++i) {
+      buffers.push_back(std::make_unique<TestBuffer>(constant_frames(8192, left, right)));
+    }
+    return buffers;
+  }
+
+  TempDir dir;
+  std::optional<Recorder> recorder;
+  EventLog events;
+  PulseWaveOut service{events.sink()};
+};
+
+// The generator's own stream: two silent buffers, then six rendered ones,
+// found bit for bit in the monitor; a buffer comes back only when the
+// server asks for its room, so at the pace of playing.
+TEST_F(PulseServerTest, CoreStreamIsHeardBitExact) {
+  RecordingWindow window;
+  Generator generator(service, window);
+  build_sine_table(generator.signal.sine);
+  generator.signal.channels[0].frequency = generator.signal.channels[1].frequency = 1000.0;
+  generator.signal.channels[1].waveform = kWhiteNoise;
+  apply_output_levels(service, 0.0, 0.0);
+  ASSERT_TRUE(open_output_stream(generator.stream, service, 0x77).opened);
+  apply_output_levels(service, 0.0, 0.0);  // over the start-up silence
+
+  std::vector<std::int16_t> rendered;
+  std::size_t done = 0;
+  const auto start = std::chrono::steady_clock::now();
+  DeviceEvent event;
+  while (done < 8 && events.next(&event, 3000ms)) {
+    if (event.message == kMmWomDone && ++done > 6) continue;  // the last two not refilled
+    route_device_message(generator, event.message, event.header);
+    if (event.message != kMmWomDone) continue;
+    const Block& refilled = generator.stream.buffers[event.header->user];
+    rendered.insert(rendered.end(), refilled.begin(), refilled.end());
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_EQ(done, 8u);
+  std::this_thread::sleep_for(300ms);
+  const std::vector<std::int16_t> heard = recorder->stop();
+  close_output_stream(generator.stream, service);
+  EXPECT_GT(seconds, 7 * 0.1858 * 0.8);
+  const std::size_t at = find_samples(heard, {rendered.begin(), rendered.begin() + 512});
+  ASSERT_NE(at, std::string::npos) << "the first rendered block is not in the recording";
+  ASSERT_GE(heard.size(), at + rendered.size());
+  EXPECT_TRUE(std::equal(rendered.begin(), rendered.end(), heard.begin() + at));
+  ASSERT_GE(at, 2u * kBlockSamples);
+  EXPECT_TRUE(std::all_of(heard.begin() + at - 2 * kBlockSamples, heard.begin() + at,
+                          [](std::int16_t s) { return s == 0; }));
+}
+
+// The stream as the desktop's volume control shows it.
+TEST_F(PulseServerTest, StreamCarriesTheProgramsIdentity) {
+  WaveOutHandle handle = 0;
+  ASSERT_EQ(open_default(service, &handle), kMmNoError);
+  const std::string listing = sink_input_listing(service.sink_input_index(handle));
+  for (const char* property :
+       {"application.name = \"Tonquill\"", "application.icon_name = \"tonquill\"",
+        "application.id = \"tonquill\"", "application.process.binary = \"pulse_tests\"",
+        "media.role = \"production\"", "media.name = \"Generator output\""}) {
+    EXPECT_NE(listing.find(property), std::string::npos) << property << "\n" << listing;
+  }
+  ASSERT_EQ(service.close(handle), kMmNoError);
+}
+
+TEST_F(PulseServerTest, ResetDropsWhatIsStillToPlay) {
+  WaveOutHandle handle = 0;
+  ASSERT_EQ(service.set_volume(0, kUnity), kMmNoError);
+  ASSERT_EQ(open_default(service, &handle), kMmNoError);
+  std::vector<std::unique_ptr<TestBuffer>> buffers;
+  for (int value = 1; value <= 8; ++value) {
+    const auto sample = static_cast<std::int16_t>(1000 * value);
+    buffers.push_back(std::make_unique<TestBuffer>(constant_frames(8192, sample, sample)));
+    ASSERT_EQ(play(service, handle, *buffers.back()), kMmNoError);
+  }
+  ASSERT_TRUE(events.wait_count(kMmWomDone, 1, 3000ms));
+  const std::size_t played = events.count(kMmWomDone);
+  ASSERT_EQ(service.reset(handle), kMmNoError);
+  for (const auto& buffer : buffers) EXPECT_EQ(buffer->header.flags, kWhdrPrepared | kWhdrDone);
+  EXPECT_EQ(events.count(kMmWomDone), 8u);
+  std::this_thread::sleep_for(300ms);
+  ASSERT_EQ(service.close(handle), kMmNoError);
+  const std::vector<std::int16_t> heard = recorder->stop();
+  EXPECT_NE(find_run(heard, 1000, 1000, 0, 8192 - 2205), std::string::npos) << "the first buffer";
+  // The server held at most two buffers past those played; a buffer one
+  // more than that had not been sent when the reset dropped the rest.
+  for (std::size_t later = played + 4; later <= 8; ++later) {
+    const auto value = static_cast<std::int16_t>(1000 * later);
+    EXPECT_EQ(std::count(heard.begin(), heard.end(), value), 0) << value;
+  }
+}
+
+// The device volume word is the stream's volume on the server, per
+// channel: unity leaves the samples as they are, 0 is silence, a level
+// above unity plays at unity, and the sink's own volume stays.
+TEST_F(PulseServerTest, LevelPerChannelIsTheStreamsOwnVolume) {
+  struct Step {
+    std::uint32_t word;
+    int left, right, tolerance;
+  };
+  const std::vector<Step> steps = {
+      {kUnity, 8000, -8000, 0},
+      {32000 | (16000u << 16), 4000, -2000, 2},
+      {0, 0, 0, 0},
+      {0xFFFF | (0xFFFFu << 16), 8000, -8000, 0},
+      {64000 | (6400u << 16), 8000, -800, 2},
+  };
+  const std::string sink_before = command_output("pactl get-sink-volume @DEFAULT_SINK@");
+  WaveOutHandle handle = 0;
+  ASSERT_EQ(service.set_volume(0, steps[0].word), kMmNoError);
+  ASSERT_EQ(open_default(service, &handle), kMmNoError);
+  auto buffers = constant_buffers(2, 8000, -8000);
+  // Each level for four buffers, set as a buffer comes back.
+  circulate(handle, buffers, 4 * steps.size() + 1, [&](std::size_t done) {
+    if (done % 4 == 0 && done / 4 < steps.size()) service.set_volume(0, steps[done / 4].word);
+  });
+  service.reset(handle);
+  service.close(handle);
+  const std::vector<std::int16_t> heard = recorder->stop();
+  // The levels in turn, each for at least two buffers' time.
+  std::size_t from = 0;
+  for (const Step& step : steps) {
+    from = find_run(heard, step.left, step.right, step.tolerance, 2 * 8192, from);
+    ASSERT_NE(from, std::string::npos) << step.left << " " << step.right;
+  }
+  EXPECT_EQ(command_output("pactl get-sink-volume @DEFAULT_SINK@"), sink_before);
+}
+
+// Moved to another sink while it plays, the stream plays on there with no
+// loss reported, its buffers still coming back.
+TEST_F(PulseServerTest, MovedStreamPlaysOnOnTheOtherSink) {
+  const std::string module = command_output(
+      "pactl load-module module-null-sink sink_name=tq_moved rate=44100 channels=2 format=s16le");
+  ASSERT_FALSE(module.empty());
+  Recorder moved(dir / "moved.raw", "tq_moved.monitor");
+  ASSERT_TRUE(moved.wait_running());
+  WaveOutHandle handle = 0;
+  ASSERT_EQ(service.set_volume(0, kUnity), kMmNoError);
+  ASSERT_EQ(open_default(service, &handle), kMmNoError);
+  auto buffers = constant_buffers(2, 1234, -1234);
+  const std::string index = std::to_string(service.sink_input_index(handle));
+  circulate(handle, buffers, 12, [&](std::size_t done) {
+    if (done == 3) command_output("pactl move-sink-input " + index + " tq_moved");
+    if (done == 9)
+      command_output("pactl move-sink-input " + index + " " + environment("PULSE_SINK"));
+  });
+  service.reset(handle);
+  service.close(handle);
+  command_output("pactl unload-module " + module);
+  EXPECT_EQ(events.count(kDeviceLost), 0u);
+  EXPECT_EQ(events.count(kMmWomDone), 12u);
+  EXPECT_NE(find_run(moved.stop(), 1234, -1234, 0, 4 * 8192), std::string::npos);
+  EXPECT_NE(find_run(recorder->stop(), 1234, -1234, 0, 2 * 8192), std::string::npos);
+}
+
+TEST_F(PulseServerTest, OneDeviceThatTakesAnyPcmFormatUpToTheServersRate) {
+  EXPECT_EQ(service.device_count(), 1u);
+  WaveOutCaps caps{};
+  ASSERT_EQ(service.device_caps(0, &caps), kMmNoError);
+  EXPECT_STREQ(caps.product_name, "Sound server (PulseAudio)");
+  EXPECT_EQ(caps.support, kCapsVolume | kCapsLrVolume);
+  WaveFormat format{};
+  format.samples_per_sec = 384000;
+  EXPECT_EQ(service.query_format(0, format), kMmNoError);
+  format.samples_per_sec = 384100;
+  EXPECT_EQ(service.query_format(0, format), kWaveBadFormat);
+  EXPECT_EQ(service.query_format(1, WaveFormat{}), kMmBadDeviceId);
+}
+
+}  // namespace
+}  // namespace tq::testing
