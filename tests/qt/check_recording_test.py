@@ -4,8 +4,11 @@ a little off its nominal frequency, with silence before and after) has no
 gap; a silence, a dropout to a lower level, a skip and a repeat are each
 found once, where they are, with about their length."""
 
+import contextlib
+import io
 import os
 import sys
+import tempfile
 import unittest
 
 import numpy as np
@@ -69,6 +72,35 @@ class ToneGapsTest(unittest.TestCase):
         gaps, seconds = self.gaps(np.zeros(RATE, np.int64))
         self.assertEqual(len(gaps), 1)
         self.assertEqual(seconds, 0)
+
+
+class ServerGapsTest(unittest.TestCase):
+    """A gap the server's own client hears at the same time is the server's;
+    one only the player has is the player's; no reference tone excuses
+    nothing."""
+
+    def judge(self, left_silence_at, right_silence_at, right_tone=True):
+        length = 2 * RATE
+        left, right = tone(2), tone(2, 1500.0) if right_tone else np.zeros(length, np.int64)
+        for channel, at in ((left, left_silence_at), (right, right_silence_at)):
+            if at is not None:
+                channel[round(at * RATE) : round(at * RATE) + 512] = 0
+        stereo = np.stack([padded(left), padded(right)], axis=1).astype("<i2")
+        with tempfile.NamedTemporaryFile(suffix=".raw") as recording:
+            stereo.tofile(recording.name)
+            with contextlib.redirect_stdout(io.StringIO()):
+                return check_recording.report_gaps(recording.name, 1000.0, 1.5, 1500.0)
+
+    def test_whose_gap(self):
+        for left, right, tone_on_right, status in (
+            (None, None, True, 0),
+            (1.0, 1.0, True, 0),  # both at once: the server skipped a cycle
+            (1.0, None, True, 1),  # the player alone
+            (1.0, 0.5, True, 1),  # each its own
+            (None, None, False, 1),  # the server's client not heard
+        ):
+            with self.subTest(left=left, right=right, tone_on_right=tone_on_right):
+                self.assertEqual(self.judge(left, right, tone_on_right), status)
 
 
 if __name__ == "__main__":
