@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The Linux program end to end: the window, the ALSA service and the
-# generator as main() builds them, worked through the widgets by
+# The Linux program end to end: the window, the sound service (the sound
+# server's, as the fixture's server answers) and the generator as main()
+# builds them, worked through the widgets by
 # tonquill_drive, set to 1000 Hz, a sine at -6 dB on the left and pink noise
 # at -20 dB on the right, playing into the null sink of a sound server
 # fixture (PulseAudio or PipeWire). Two seconds recorded from the sink's
@@ -18,8 +19,9 @@ render="$2"
 work="$3"
 monitor="$work/monitor.raw"
 bytes_per_second=$((44100 * 4))
-# A change is heard once the two queued 8192-frame buffers and the 40 ms
-# ring have played; a quarter of a second more for the sound server.
+# A change is heard once the two queued 8192-frame buffers and the sink's
+# latency (20 ms; ALSA's ring: 100 ms) have played; a quarter of a second
+# more for the sound server.
 settle_bytes=$(((2 * 8192 + 1764 + 11025) * 4))
 record_bytes=$((2 * bytes_per_second))
 
@@ -37,7 +39,9 @@ tq_drive frequency 1000 && tq_drive wave left Sine && tq_drive level left -6 &&
 from=$(($(tq_file_size "$monitor") + settle_bytes))
 tq_wait_until 15 tq_file_at_least "$monitor" $((from + record_bytes)) ||
   tq_fail "the monitor recording does not grow"
-tq_drive state
+state="$(tq_drive state)"
+echo "$state"
+[[ "$state" == *" service=pulse" ]] || tq_fail "the program plays as the sound server's client"
 tq_exit_driver || {
   cat "$work/driver.log"
   tq_fail "File -> Exit! ends the program with status 0"
