@@ -138,7 +138,16 @@ wine "$TQ_MINGW/src/platform/win32/tonquill.exe" >"$work/tonquill.log" 2>&1 &
 app_pid=$!
 trap 'tq_stop_pid "$app_pid"' EXIT
 
-tq_wait_until 60 tq_window_exists "$TQ_MAIN_TITLE" || tq_fail "the window \"$TQ_MAIN_TITLE\" does not appear"
+if ! tq_wait_until 60 tq_window_exists "$TQ_MAIN_TITLE"; then
+  # What the display and Wine had instead, for the log.
+  echo "windows on the display:"
+  xdotool search --name . getwindowname %@ 2>/dev/null | sort | uniq -c
+  echo "Wine processes:"
+  ps -eo pid,etime,stat,args | grep -i '[w]ine' | cut -c1-160
+  echo "the program's output:"
+  cat "$work/tonquill.log"
+  tq_fail "the window \"$TQ_MAIN_TITLE\" does not appear"
+fi
 pass "the window \"$TQ_MAIN_TITLE\" appears"
 tq_wait_until 10 title_bar_shows_icon || {
   title_bar_shows_icon

@@ -75,16 +75,22 @@ class ToneGapsTest(unittest.TestCase):
 
 
 class ServerGapsTest(unittest.TestCase):
-    """A gap the server's own client hears at the same time is the server's;
-    one only the player has is the player's; no reference tone excuses
-    nothing."""
+    """A gap the server's own client hears at the same time is the server's,
+    and so is one server cycle left out in phase; a player that ran dry
+    (its tone resumes late) or a longer silence is the player's; no
+    reference tone excuses nothing."""
 
-    def judge(self, left_silence_at, right_silence_at, right_tone=True):
+    def judge(self, left_silence_at, right_silence_at, right_tone=True, left_kind="dry"):
         length = 2 * RATE
         left, right = tone(2), tone(2, 1500.0) if right_tone else np.zeros(length, np.int64)
-        for channel, at in ((left, left_silence_at), (right, right_silence_at)):
-            if at is not None:
-                channel[round(at * RATE) : round(at * RATE) + 512] = 0
+        if left_kind == "dry" and left_silence_at is not None:
+            at = round(left_silence_at * RATE)
+            left = np.concatenate([left[:at], np.zeros(512, np.int64), left[at:-512]])
+        elif left_silence_at is not None:
+            frames = 512 if left_kind == "cycle" else 8192
+            left[round(left_silence_at * RATE) : round(left_silence_at * RATE) + frames] = 0
+        if right_silence_at is not None:
+            right[round(right_silence_at * RATE) : round(right_silence_at * RATE) + 512] = 0
         stereo = np.stack([padded(left), padded(right)], axis=1).astype("<i2")
         with tempfile.NamedTemporaryFile(suffix=".raw") as recording:
             stereo.tofile(recording.name)
@@ -92,15 +98,17 @@ class ServerGapsTest(unittest.TestCase):
                 return check_recording.report_gaps(recording.name, 1000.0, 1.5, 1500.0)
 
     def test_whose_gap(self):
-        for left, right, tone_on_right, status in (
-            (None, None, True, 0),
-            (1.0, 1.0, True, 0),  # both at once: the server skipped a cycle
-            (1.0, None, True, 1),  # the player alone
-            (1.0, 0.5, True, 1),  # each its own
-            (None, None, False, 1),  # the server's client not heard
+        for left, right, tone_on_right, kind, status in (
+            (None, None, True, "dry", 0),
+            (1.0, 1.0, True, "dry", 0),  # both at once: the server skipped a cycle
+            (1.0, None, True, "dry", 1),  # the player ran dry
+            (1.0, 0.5, True, "dry", 1),  # each its own
+            (1.0, None, True, "cycle", 0),  # one cycle left out, in phase
+            (1.0, None, True, "buffer", 1),  # a whole buffer silent
+            (None, None, False, "dry", 1),  # the server's client not heard
         ):
-            with self.subTest(left=left, right=right, tone_on_right=tone_on_right):
-                self.assertEqual(self.judge(left, right, tone_on_right), status)
+            with self.subTest(left=left, right=right, tone_on_right=tone_on_right, kind=kind):
+                self.assertEqual(self.judge(left, right, tone_on_right, kind), status)
 
 
 if __name__ == "__main__":
