@@ -8,11 +8,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <optional>
 #include <thread>
 
 #include "app/generator.h"
-#include "app/routing.h"
 #include "audio/output_level.h"
 #include "audio/output_stream.h"
 #include "doubles/recording_window.h"

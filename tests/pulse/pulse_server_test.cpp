@@ -4,11 +4,9 @@
 // the server mixed. Without a server these tests skip, unless
 // TQ_REQUIRE_PULSE says one must be there.
 
-#include <optional>
 #include <thread>
 
 #include "app/generator.h"
-#include "app/routing.h"
 #include "audio/output_level.h"
 #include "audio/output_stream.h"
 #include "doubles/recording_window.h"
