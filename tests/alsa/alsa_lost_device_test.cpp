@@ -3,97 +3,19 @@
 // while the stream plays and started again on the same socket. Skips where
 // pulseaudio is not installed.
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <memory>
-#include <thread>
 
-#include "alsa_test_support.h"
+#include "support/sound_server_support.h"
 
 namespace tq::testing {
 namespace {
-
-constexpr auto kDaemonStartLimit = 10s;
-
-bool pulseaudio_installed() {
-  return std::system("command -v pulseaudio >/dev/null 2>&1") == 0;
-}
-
-// A pulseaudio daemon with one null sink on a socket in `dir`; the same
-// socket after every restart, as a desktop's sound server has.
-class PrivateDaemon {
- public:
-  explicit PrivateDaemon(const TempDir& dir)
-      : run_dir_(dir / "run"), socket_(dir / "run" / "native"), home_(dir / "home") {
-    std::filesystem::create_directories(run_dir_);
-    std::filesystem::create_directories(home_);
-    std::filesystem::permissions(run_dir_, std::filesystem::perms::owner_all);
-  }
-  ~PrivateDaemon() { stop(); }
-  PrivateDaemon(const PrivateDaemon&) = delete;
-  PrivateDaemon& operator=(const PrivateDaemon&) = delete;
-
-  std::string server() const { return "unix:" + socket_.string(); }
-
-  // Starts it and waits until it answers.
-  bool start() {
-    pid_ = fork();
-    if (pid_ == 0) exec_daemon();
-    const auto deadline = std::chrono::steady_clock::now() + kDaemonStartLimit;
-    const std::string probe = "timeout 5 pactl --server=" + server() + " info >/dev/null 2>&1";
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (std::system(probe.c_str()) == 0) return true;
-      std::this_thread::sleep_for(50ms);
-    }
-    return false;
-  }
-  // Kills it as a crash would; the socket file stays behind.
-  void stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
- private:
-  [[noreturn]] void exec_daemon() {
-    setenv("HOME", home_.c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", run_dir_.c_str(), 1);
-    setenv("PULSE_RUNTIME_PATH", run_dir_.c_str(), 1);
-    const std::string log = (home_ / "daemon.log").string();
-    if (std::freopen(log.c_str(), "a", stderr) == nullptr) _exit(127);
-    const std::string protocol =
-        "module-native-protocol-unix socket=" + socket_.string() + " auth-anonymous=1";
-    execlp("pulseaudio", "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
-           "--disallow-exit", "--use-pid-file=no", "--disable-shm=yes", "--log-target=stderr",
-           "--log-level=error", "-L", protocol.c_str(), "-L",
-           "module-null-sink sink_name=tq_lost rate=44100 channels=2 format=s16le",
-           static_cast<char*>(nullptr));
-    _exit(127);
-  }
-
-  std::filesystem::path run_dir_;
-  std::filesystem::path socket_;
-  std::filesystem::path home_;
-  pid_t pid_ = -1;
-};
 
 class AlsaLostDeviceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!pulseaudio_installed()) GTEST_SKIP() << "pulseaudio is not installed";
-    std::ofstream(dir / "client.conf") << "autospawn = no\n";
     // The test's own daemon, also where another one is named for the process.
-    for (const char* name : {"PULSE_CLIENTCONFIG", "PULSE_SERVER", "PULSE_SINK"}) {
-      const char* value = std::getenv(name);
-      if (value != nullptr) saved_environment.emplace_back(name, value);
-    }
-    setenv("PULSE_CLIENTCONFIG", (dir / "client.conf").c_str(), 1);
-    setenv("PULSE_SERVER", daemon.server().c_str(), 1);
-    unsetenv("PULSE_SINK");
+    daemon.use();
     use_daemon_config();
     use_alsa_config(dir / "asound.conf");
     ASSERT_TRUE(daemon.start()) << "the private PulseAudio daemon does not answer";
@@ -109,9 +31,7 @@ class AlsaLostDeviceTest : public ::testing::Test {
       EXPECT_EQ(service->reset(handle), kMmNoError);
       EXPECT_EQ(service->close(handle), kMmNoError);
     }
-    unsetenv("PULSE_CLIENTCONFIG");
-    unsetenv("PULSE_SERVER");
-    for (const auto& [name, value] : saved_environment) setenv(name.c_str(), value.c_str(), 1);
+    saved_environment.restore();
   }
 
   // The default PCM plays into the test's daemon.
@@ -126,18 +46,8 @@ class AlsaLostDeviceTest : public ::testing::Test {
                  "pcm.!default { type mulaw slave { pcm { type null } format S16_LE } }\n");
   }
 
-  // Hands the events on as the program does, queueing every returned buffer
-  // again, until `done` holds or `limit` has passed.
   bool pump_until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-      if (std::chrono::steady_clock::now() >= deadline) return false;
-      DeviceEvent event;
-      if (events.next(&event, 50ms) && event.message == kMmWomDone) {
-        service->write(handle, event.header);
-      }
-    }
-    return true;
+    return tq::testing::pump_until(*service, events, handle, done, limit);
   }
   bool pump_for(std::chrono::milliseconds time) {
     return !pump_until([] { return false; }, time);
@@ -161,7 +71,7 @@ class AlsaLostDeviceTest : public ::testing::Test {
     }
   }
 
-  std::vector<std::pair<std::string, std::string>> saved_environment;
+  SavedPulseEnvironment saved_environment;
   TempDir dir;
   PrivateDaemon daemon{dir};
   EventLog events;

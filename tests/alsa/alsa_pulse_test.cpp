@@ -4,89 +4,24 @@
 // holds what was played bit for bit. Run against PulseAudio and against
 // PipeWire's pipewire-pulse (tests/integration's fixtures). Without the daemon these tests skip.
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <time.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <optional>
 #include <thread>
 
-#include "alsa_test_support.h"
 #include "app/generator.h"
-#include "app/routing.h"
 #include "audio/output_level.h"
 #include "audio/output_stream.h"
 #include "doubles/recording_window.h"
 #include "info/device_report.h"
+#include "support/sound_server_support.h"
 #include "synth/waveform.h"
 
 namespace tq::testing {
 namespace {
 
 constexpr std::uint32_t kUnity = 64000 | (64000u << 16);
-
-std::string environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value == nullptr ? "" : value;
-}
-
-// parec on the sink's monitor, writing raw s16le stereo into a file.
-class Recorder {
- public:
-  explicit Recorder(const std::filesystem::path& file) : file_(file) {
-    pid_ = fork();
-    if (pid_ == 0) {
-      std::FILE* out = std::freopen(file.c_str(), "wb", stdout);
-      const std::string log = file.string() + ".log";
-      std::FILE* err = std::freopen(log.c_str(), "w", stderr);
-      if (out == nullptr || err == nullptr) _exit(127);
-      const std::string device = "--device=" + environment("TQ_PULSE_MONITOR");
-      execlp("parec", "parec", device.c_str(), "--latency-msec=20", "--format=s16le",
-             "--rate=44100", "--channels=2", "--raw", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-  }
-  ~Recorder() { stop(); }
-  // The monitor delivers silence while nothing plays: once bytes arrive,
-  // the recording runs.
-  bool wait_running() {
-    for (int tries = 0; tries < 100; ++tries) {
-      std::error_code error;
-      if (std::filesystem::file_size(file_, error) > 4096 && !error) return true;
-      std::this_thread::sleep_for(50ms);
-    }
-    return false;
-  }
-  std::vector<std::int16_t> stop() {
-    if (pid_ > 0) {
-      kill(pid_, SIGINT);
-      int status = 0;
-      for (int tries = 0; tries < 50 && waitpid(pid_, &status, WNOHANG) == 0; ++tries) {
-        std::this_thread::sleep_for(100ms);
-      }
-      if (waitpid(pid_, &status, WNOHANG) == 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, &status, 0);
-      }
-      pid_ = -1;
-    }
-    return as_samples(read_bytes(file_));
-  }
-
- private:
-  std::filesystem::path file_;
-  pid_t pid_ = -1;
-};
-
-// Where `needle` first occurs in `haystack`, or npos.
-std::size_t find_samples(const std::vector<std::int16_t>& haystack,
-                         const std::vector<std::int16_t>& needle) {
-  const auto at = std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end());
-  return at == haystack.end() ? std::string::npos : static_cast<std::size_t>(at - haystack.begin());
-}
 
 // Whether `heard` holds `wanted`, starting at `at`, every sample unchanged
 // and in order, with nothing between them but silent frames the server
@@ -139,7 +74,7 @@ double process_cpu_seconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-class AlsaPulseTest : public ::testing::Test {
+class AlsaPulseTest : public MonitorRecordingTest<AlsaWaveOut> {
  protected:
   void SetUp() override {
     const std::string config = environment("TQ_ALSA_PULSE_CONF");
@@ -149,72 +84,33 @@ class AlsaPulseTest : public ::testing::Test {
       GTEST_SKIP() << "no private PulseAudio daemon (run under scripts/pulse-env.sh)";
     }
     use_alsa_config(config);
-    recorder.emplace(dir / "monitor.raw");
-    ASSERT_TRUE(recorder->wait_running()) << "parec records nothing";
+    start_recording();
   }
-
-  // Keeps `buffers` circulating: each one returned is queued again, until
-  // `rounds` buffers have come back or `stop` says so.
-  void circulate(WaveOutHandle handle, std::vector<std::unique_ptr<TestBuffer>>& buffers,
-                 std::size_t rounds, const std::function<void(std::size_t)>& on_done = {}) {
-    for (auto& buffer : buffers) ASSERT_EQ(play(service, handle, *buffer), kMmNoError);
-    DeviceEvent event;
-    for (std::size_t done = 0; done < rounds && events.next(&event, 3000ms);) {
-      if (event.message != kMmWomDone) continue;
-      ++done;
-      if (on_done) on_done(done);
-      if (done + buffers.size() <= rounds) service.write(handle, event.header);
-    }
-  }
-
-  TempDir dir;
-  std::optional<Recorder> recorder;
-  EventLog events;
-  AlsaWaveOut service{events.sink()};
 };
 
 TEST_F(AlsaPulseTest, CoreStreamIsHeardBitExactInRealTime) {
   RecordingWindow window;
   Generator generator(service, window);
-  build_sine_table(generator.signal.sine);
-  generator.signal.channels[0].frequency = generator.signal.channels[1].frequency = 1000.0;
-  generator.signal.channels[1].waveform = kWhiteNoise;
+  set_test_signal(generator);
   events.hold(kMmWomOpen);
   ASSERT_TRUE(open_output_stream(generator.stream, service, 0x77).opened);
   ASSERT_TRUE(events.wait_held());
   apply_output_levels(service, 0.0, 0.0);
   events.release();
 
-  std::vector<std::int16_t> rendered;
-  std::size_t done = 0;
-  const auto start = std::chrono::steady_clock::now();
-  DeviceEvent event;
-  while (done < 8 && events.next(&event, 3000ms)) {
-    if (event.message == kMmWomDone && ++done > 6) continue;  // the last two not refilled
-    route_device_message(generator, event.message, event.header);
-    if (event.message != kMmWomDone) continue;
-    const Block& refilled = generator.stream.buffers[event.header->user];
-    rendered.insert(rendered.end(), refilled.begin(), refilled.end());
-  }
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  ASSERT_EQ(done, 8u);
-  std::this_thread::sleep_for(300ms);  // the last block leaves the ring
-  const std::vector<std::int16_t> heard = recorder->stop();
-  close_output_stream(generator.stream, service);
+  const GeneratorRun run = play_generator_stream(generator, events, *recorder);
+  ASSERT_EQ(run.done, 8u);
   // Two silent blocks and six rendered ones were handed over at the pace of
   // playing, not faster.
-  EXPECT_GT(seconds, 7 * 0.1858 * 0.8);
-  const std::size_t at = find_samples(heard, {rendered.begin(), rendered.begin() + 512});
+  EXPECT_GT(run.seconds, 7 * 0.1858 * 0.8);
+  const std::size_t at = run.rendered_at();
   ASSERT_NE(at, std::string::npos) << "the first rendered block is not in the recording";
   // The content, not the timing: a busy machine may keep the writer from
   // the ring long enough for the server to play silence in between.
   std::size_t silent_frames = 0;
-  EXPECT_TRUE(heard_in_order(heard, at, rendered, &silent_frames));
+  EXPECT_TRUE(heard_in_order(run.heard, at, run.rendered, &silent_frames));
   std::printf("frames of silence between the rendered ones: %zu\n", silent_frames);
-  ASSERT_GE(at, 2u * kBlockSamples);
-  EXPECT_TRUE(std::all_of(heard.begin() + at - 2 * kBlockSamples, heard.begin() + at,
-                          [](std::int16_t s) { return s == 0; }));
+  EXPECT_TRUE(silent_before(run.heard, at, 2 * kBlockSamples)) << "at sample " << at;
 }
 
 TEST_F(AlsaPulseTest, ResetDropsWhatIsStillToPlay) {
@@ -250,7 +146,7 @@ TEST_F(AlsaPulseTest, LevelChangeWhilePlayingIsAShortRamp) {
   for (int i = 0; i < 2; ++i) {
     buffers.push_back(std::make_unique<TestBuffer>(constant_frames(4410, 8000, -8000)));
   }
-  circulate(handle, buffers, 8, [&](std::size_t done) {
+  circulate(service, events, handle, buffers, 8, [&](std::size_t done) {
     if (done == 3) service.set_volume(0, 32000 | (32000u << 16));
   });
   std::this_thread::sleep_for(200ms);

@@ -18,10 +18,6 @@ class PulseLostServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!pulseaudio_installed()) GTEST_SKIP() << "pulseaudio is not installed";
-    for (const char* name : {"PULSE_CLIENTCONFIG", "PULSE_SERVER", "PULSE_SINK"}) {
-      const char* value = std::getenv(name);
-      if (value != nullptr) saved_environment.emplace_back(name, value);
-    }
     daemon.use();
   }
   void TearDown() override {
@@ -30,8 +26,7 @@ class PulseLostServerTest : public ::testing::Test {
       EXPECT_EQ(service.close(handle), kMmNoError);
     }
     daemon.stop();
-    for (const char* name : {"PULSE_CLIENTCONFIG", "PULSE_SERVER", "PULSE_SINK"}) unsetenv(name);
-    for (const auto& [name, value] : saved_environment) setenv(name.c_str(), value.c_str(), 1);
+    saved_environment.restore();
   }
 
   void open_and_play() {
@@ -42,17 +37,8 @@ class PulseLostServerTest : public ::testing::Test {
       ASSERT_EQ(play(service, handle, *buffers.back()), kMmNoError);
     }
   }
-  // Hands the events on as the program does, queueing every returned buffer
-  // again, until `done` holds or `limit` has passed.
   bool pump_until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-      if (std::chrono::steady_clock::now() >= deadline) return false;
-      DeviceEvent event;
-      if (events.next(&event, 50ms) && event.message == kMmWomDone)
-        service.write(handle, event.header);
-    }
-    return true;
+    return tq::testing::pump_until(service, events, handle, done, limit);
   }
   void pump_for(std::chrono::milliseconds time) {
     pump_until([] { return false; }, time);
@@ -71,9 +57,9 @@ class PulseLostServerTest : public ::testing::Test {
     return at == std::string::npos ? "" : listing.substr(at, listing.find('\n', at) - at);
   }
 
-  std::vector<std::pair<std::string, std::string>> saved_environment;
+  SavedPulseEnvironment saved_environment;
   TempDir dir;
-  PrivateDaemon daemon{dir, false};
+  PrivateDaemon daemon{dir};
   EventLog events;
   PulseWaveOut service{events.sink()};
   WaveOutHandle handle = 0;

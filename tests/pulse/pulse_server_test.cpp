@@ -7,7 +7,6 @@
 #include <thread>
 
 #include "app/generator.h"
-#include "app/routing.h"
 #include "audio/output_level.h"
 #include "audio/output_stream.h"
 #include "doubles/recording_window.h"
@@ -20,30 +19,16 @@ namespace {
 
 constexpr std::uint32_t kUnity = 64000 | (64000u << 16);
 
-class PulseServerTest : public ::testing::Test {
+class PulseServerTest : public MonitorRecordingTest<PulseWaveOut> {
  protected:
   void SetUp() override {
     if (environment("PULSE_SERVER").empty() || environment("TQ_PULSE_MONITOR").empty()) {
       if (!environment("TQ_REQUIRE_PULSE").empty()) FAIL() << "no sound server named";
       GTEST_SKIP() << "no sound server named (PULSE_SERVER, TQ_PULSE_MONITOR)";
     }
-    recorder.emplace(dir / "monitor.raw");
-    ASSERT_TRUE(recorder->wait_running()) << "parec records nothing";
+    start_recording();
   }
 
-  // Queues `buffers` and keeps them circulating, each one returned queued
-  // again, until `rounds` have come back; `on_done` sees each count.
-  void circulate(WaveOutHandle handle, std::vector<std::unique_ptr<TestBuffer>>& buffers,
-                 std::size_t rounds, const std::function<void(std::size_t)>& on_done = {}) {
-    for (auto& buffer : buffers) ASSERT_EQ(play(service, handle, *buffer), kMmNoError);
-    DeviceEvent event;
-    for (std::size_t done = 0; done < rounds && events.next(&event, 3000ms);) {
-      if (event.message != kMmWomDone) continue;
-      ++done;
-      if (on_done) on_done(done);
-      if (done + buffers.size() <= rounds) service.write(handle, event.header);
-    }
-  }
   std::vector<std::unique_ptr<TestBuffer>> constant_buffers(std::size_t count, std::int16_t left,
                                                             std::int16_t right) {
     std::vector<std::unique_ptr<TestBuffer>> buffers;
@@ -52,11 +37,6 @@ class PulseServerTest : public ::testing::Test {
     }
     return buffers;
   }
-
-  TempDir dir;
-  std::optional<Recorder> recorder;
-  EventLog events;
-  PulseWaveOut service{events.sink()};
 };
 
 // The generator's own stream: two silent buffers, then six rendered ones,
@@ -65,38 +45,19 @@ class PulseServerTest : public ::testing::Test {
 TEST_F(PulseServerTest, CoreStreamIsHeardBitExact) {
   RecordingWindow window;
   Generator generator(service, window);
-  build_sine_table(generator.signal.sine);
-  generator.signal.channels[0].frequency = generator.signal.channels[1].frequency = 1000.0;
-  generator.signal.channels[1].waveform = kWhiteNoise;
+  set_test_signal(generator);
   apply_output_levels(service, 0.0, 0.0);
   ASSERT_TRUE(open_output_stream(generator.stream, service, 0x77).opened);
   apply_output_levels(service, 0.0, 0.0);  // over the start-up silence
 
-  std::vector<std::int16_t> rendered;
-  std::size_t done = 0;
-  const auto start = std::chrono::steady_clock::now();
-  DeviceEvent event;
-  while (done < 8 && events.next(&event, 3000ms)) {
-    if (event.message == kMmWomDone && ++done > 6) continue;  // the last two not refilled
-    route_device_message(generator, event.message, event.header);
-    if (event.message != kMmWomDone) continue;
-    const Block& refilled = generator.stream.buffers[event.header->user];
-    rendered.insert(rendered.end(), refilled.begin(), refilled.end());
-  }
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  ASSERT_EQ(done, 8u);
-  std::this_thread::sleep_for(300ms);
-  const std::vector<std::int16_t> heard = recorder->stop();
-  close_output_stream(generator.stream, service);
-  EXPECT_GT(seconds, 7 * 0.1858 * 0.8);
-  const std::size_t at = find_samples(heard, {rendered.begin(), rendered.begin() + 512});
+  const GeneratorRun run = play_generator_stream(generator, events, *recorder);
+  ASSERT_EQ(run.done, 8u);
+  EXPECT_GT(run.seconds, 7 * 0.1858 * 0.8);
+  const std::size_t at = run.rendered_at();
   ASSERT_NE(at, std::string::npos) << "the first rendered block is not in the recording";
-  ASSERT_GE(heard.size(), at + rendered.size());
-  EXPECT_TRUE(std::equal(rendered.begin(), rendered.end(), heard.begin() + at));
-  ASSERT_GE(at, 2u * kBlockSamples);
-  EXPECT_TRUE(std::all_of(heard.begin() + at - 2 * kBlockSamples, heard.begin() + at,
-                          [](std::int16_t s) { return s == 0; }));
+  ASSERT_GE(run.heard.size(), at + run.rendered.size());
+  EXPECT_TRUE(std::equal(run.rendered.begin(), run.rendered.end(), run.heard.begin() + at));
+  EXPECT_TRUE(silent_before(run.heard, at, 2 * kBlockSamples)) << "at sample " << at;
 }
 
 // The stream as the desktop's volume control shows it.
@@ -161,7 +122,7 @@ TEST_F(PulseServerTest, LevelPerChannelIsTheStreamsOwnVolume) {
   ASSERT_EQ(open_default(service, &handle), kMmNoError);
   auto buffers = constant_buffers(2, 8000, -8000);
   // Each level for four buffers, set as a buffer comes back.
-  circulate(handle, buffers, 4 * steps.size() + 1, [&](std::size_t done) {
+  circulate(service, events, handle, buffers, 4 * steps.size() + 1, [&](std::size_t done) {
     if (done % 4 == 0 && done / 4 < steps.size()) service.set_volume(0, steps[done / 4].word);
   });
   service.reset(handle);
@@ -189,7 +150,7 @@ TEST_F(PulseServerTest, MovedStreamPlaysOnOnTheOtherSink) {
   ASSERT_EQ(open_default(service, &handle), kMmNoError);
   auto buffers = constant_buffers(2, 1234, -1234);
   const std::string index = std::to_string(service.sink_input_index(handle));
-  circulate(handle, buffers, 12, [&](std::size_t done) {
+  circulate(service, events, handle, buffers, 12, [&](std::size_t done) {
     if (done == 3) command_output("pactl move-sink-input " + index + " tq_moved");
     if (done == 9)
       command_output("pactl move-sink-input " + index + " " + environment("PULSE_SINK"));
