@@ -151,3 +151,35 @@ tq_keys_end_program() {
   echo "ended ${elapsed} ms after $*, status $status"
   [ "$elapsed" -le 2000 ] && [ "$status" -eq 0 ]
 }
+
+# tq_write_client_files DIR SOCKET SINK DESCRIPTION: what a client of a
+# private sound server (PulseAudio protocol on SOCKET, null sink SINK) needs,
+# in DIR: a client configuration that never autospawns a server
+# (DIR/client.conf), the variables the tests get (DIR/environment), and an
+# ALSA configuration whose default PCM is ALSA's pulse plugin on that server
+# (DIR/asound.conf; underruns reported to the program, -EPIPE, so that they
+# can be counted). Exports PULSE_SERVER and PULSE_CLIENTCONFIG.
+tq_write_client_files() {
+  local dir="$1" sink="$3" description="$4"
+  export PULSE_SERVER="unix:$2" PULSE_CLIENTCONFIG="$dir/client.conf"
+  printf 'autospawn = no\n' >"$PULSE_CLIENTCONFIG"
+  cat >"$dir/environment" <<ENV
+PULSE_SERVER=$PULSE_SERVER
+PULSE_CLIENTCONFIG=$PULSE_CLIENTCONFIG
+PULSE_SINK=$sink
+TQ_PULSE_MONITOR=$sink.monitor
+TQ_ALSA_PULSE_CONF=$dir/asound.conf
+ENV
+  cat >"$dir/asound.conf" <<CONF
+pcm.!default {
+  type pulse
+  server "$PULSE_SERVER"
+  handle_underrun true
+  hint { show on description "$description" }
+}
+ctl.!default {
+  type pulse
+  server "$PULSE_SERVER"
+}
+CONF
+}

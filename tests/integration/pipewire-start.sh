@@ -26,28 +26,8 @@ rm -rf "$dir"
 mkdir -p "$dir/run" "$dir/pulse" "$dir/home" "$dir/state" "$dir/config/pipewire/pipewire.conf.d" \
   "$dir/config/wireplumber/main.lua.d" "$dir/config/wireplumber/bluetooth.lua.d"
 chmod 700 "$dir/run"
-export PULSE_SERVER="unix:$dir/pulse/native" PULSE_CLIENTCONFIG="$dir/client.conf"
-printf 'autospawn = no\n' >"$PULSE_CLIENTCONFIG"
-cat >"$dir/environment" <<ENV
-PULSE_SERVER=$PULSE_SERVER
-PULSE_CLIENTCONFIG=$PULSE_CLIENTCONFIG
-PULSE_SINK=$sink
-TQ_PULSE_MONITOR=$sink.monitor
-TQ_ALSA_PULSE_CONF=$dir/asound.conf
-PIPEWIRE_RUNTIME_DIR=$dir/run
-ENV
-cat >"$dir/asound.conf" <<CONF
-pcm.!default {
-  type pulse
-  server "$PULSE_SERVER"
-  handle_underrun true
-  hint { show on description "Private PipeWire null sink" }
-}
-ctl.!default {
-  type pulse
-  server "$PULSE_SERVER"
-}
-CONF
+tq_write_client_files "$dir" "$dir/pulse/native" "$sink" "Private PipeWire null sink"
+echo "PIPEWIRE_RUNTIME_DIR=$dir/run" >>"$dir/environment"
 
 # The graph's clock at the stream's rate, never switched to another.
 cat >"$dir/config/pipewire/pipewire.conf.d/tq-rate.conf" <<CONF

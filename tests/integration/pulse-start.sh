@@ -18,28 +18,7 @@ tq_stop_pid_file "$dir/pulseaudio.pid" pulseaudio
 rm -rf "$dir"
 mkdir -p "$dir/run" "$dir/home"
 chmod 700 "$dir/run"
-export PULSE_SERVER="unix:$dir/native" PULSE_CLIENTCONFIG="$dir/client.conf"
-printf 'autospawn = no\n' >"$PULSE_CLIENTCONFIG"
-cat >"$dir/environment" <<ENV
-PULSE_SERVER=$PULSE_SERVER
-PULSE_CLIENTCONFIG=$PULSE_CLIENTCONFIG
-PULSE_SINK=$sink
-TQ_PULSE_MONITOR=$sink.monitor
-TQ_ALSA_PULSE_CONF=$dir/asound.conf
-ENV
-# Underruns are reported to the program (-EPIPE), so that they can be counted.
-cat >"$dir/asound.conf" <<CONF
-pcm.!default {
-  type pulse
-  server "$PULSE_SERVER"
-  handle_underrun true
-  hint { show on description "Private PulseAudio null sink" }
-}
-ctl.!default {
-  type pulse
-  server "$PULSE_SERVER"
-}
-CONF
+tq_write_client_files "$dir" "$dir/native" "$sink" "Private PulseAudio null sink"
 
 # As root, pulseaudio only warns that it is meant for a user session; with
 # its own HOME and runtime directory it runs the same for root and users.
