@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing (bootstrap.sh), builds the
 # presets the tests run from (dev, asan, tsan, fuzz, mingw), then runs CTest
-# per test preset: the unit tests of the release build (unit), the unit, ALSA
-# and Qt window suites under ASan+UBSan (asan), the ALSA service's suites
-# under ThreadSanitizer (tsan), the integration legs (integration: labels alsa,
-# pulse, app, soak, wayland, wine, fuzz), whose fixtures start and stop the services
-# they need, and the packages (package). Needs no display and no sound card. Ends with CTest's
+# per test preset: the unit tests of the release build (unit), the unit,
+# ALSA, sound server and Qt window suites under ASan+UBSan (asan), the ALSA
+# and sound server services' suites under ThreadSanitizer (tsan), the
+# integration legs (integration: labels alsa, pulse, app, soak, wayland,
+# wine, fuzz), whose fixtures start and stop the services they need, and the
+# packages (package). Needs no display and no sound card. Ends with CTest's
 # own summary line of each run; exits non-zero when a build or a test fails.
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
