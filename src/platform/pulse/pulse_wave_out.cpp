@@ -40,12 +40,12 @@ bool is_playable_format(const WaveFormat& format) {
          format.samples_per_sec > 0 && format.samples_per_sec <= PA_RATE_MAX;
 }
 
-pa_sample_spec sample_spec(const WaveFormat& format) {
-  pa_sample_spec spec{};
-  spec.format = format.bits_per_sample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
-  spec.rate = format.samples_per_sec;
-  spec.channels = static_cast<std::uint8_t>(format.channels);
-  return spec;
+pa_sample_spec sample_format(const WaveFormat& format) {
+  pa_sample_spec samples{};
+  samples.format = format.bits_per_sample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+  samples.rate = format.samples_per_sec;
+  samples.channels = static_cast<std::uint8_t>(format.channels);
+  return samples;
 }
 
 // Who we are, for the desktop's volume control: on the connection (the
@@ -263,12 +263,12 @@ void on_stream_moved(pa_stream*, void* userdata) {
 // sink is not raised.
 bool start_stream(PulseStreamState& stream) {
   State& state = *stream.owner;
-  const pa_sample_spec spec = sample_spec(stream.format);
+  const pa_sample_spec samples = sample_format(stream.format);
   pa_channel_map map{};
-  pa_channel_map_init_auto(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
+  pa_channel_map_init_auto(&map, samples.channels, PA_CHANNEL_MAP_DEFAULT);
   pa_proplist* properties = identity();
   stream.stream =
-      pa_stream_new_with_proplist(state.context, "Generator output", &spec, &map, properties);
+      pa_stream_new_with_proplist(state.context, "Generator output", &samples, &map, properties);
   pa_proplist_free(properties);
   if (stream.stream == nullptr) return false;
   pa_stream_set_state_callback(stream.stream, on_stream_state, &stream);
@@ -278,11 +278,11 @@ bool start_stream(PulseStreamState& stream) {
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<std::uint32_t>(-1);
   attr.tlength =
-      kServerQueueBytes + static_cast<std::uint32_t>(pa_usec_to_bytes(kSinkLatency, &spec));
+      kServerQueueBytes + static_cast<std::uint32_t>(pa_usec_to_bytes(kSinkLatency, &samples));
   attr.prebuf = kServerRequestBytes;
   attr.minreq = kServerRequestBytes;
   attr.fragsize = static_cast<std::uint32_t>(-1);
-  const pa_cvolume volume = stream_volume(state.volume_word, spec.channels);
+  const pa_cvolume volume = stream_volume(state.volume_word, samples.channels);
   const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_RELATIVE_VOLUME);
   return pa_stream_connect_playback(stream.stream, nullptr, &attr, flags, &volume, nullptr) == 0;
 }
