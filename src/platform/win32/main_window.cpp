@@ -85,11 +85,11 @@ void handle_keys_of_box(HWND box) {
   SetPropA(box, kEditProcProperty, reinterpret_cast<HANDLE>(edit_proc));
 }
 
-HWND create_control(HWND parent, const ControlSpec& entry, int dpi) {
+// Created at its place at 96 DPI; lay_out_panel() scales it.
+HWND create_control(HWND parent, const ControlSpec& entry) {
   const HMENU id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id));
-  const ControlSpec place = scaled_for_dpi(entry, dpi);
-  return CreateWindowExA(0, class_of(entry.kind), entry.text, style_of(entry), place.x, place.y,
-                         place.width, place.height, parent, id, nullptr, nullptr);
+  return CreateWindowExA(0, class_of(entry.kind), entry.text, style_of(entry), entry.x, entry.y,
+                         entry.width, entry.height, parent, id, nullptr, nullptr);
 }
 
 // The controls in their places and with the message font at panel.dpi.
@@ -111,7 +111,7 @@ void lay_out_panel(Win32PanelWindow& panel) {
 // addresses again: the boxes and the bars.
 void build_panel(HWND parent, Win32PanelWindow& panel) {
   for (const ControlSpec& entry : panel_controls()) {
-    const HWND control = create_control(parent, entry, panel.dpi);
+    const HWND control = create_control(parent, entry);
     panel.controls.push_back(control);
     const auto slot = static_cast<std::size_t>(entry.slot);
     if (entry.kind == ControlKind::edit) {
