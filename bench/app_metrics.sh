@@ -9,10 +9,10 @@
 #    -6 dB on the left and pink noise at -20 dB on the right;
 #  - PulseAudio's own client `pacat` playing into the same sink for SECONDS
 #    with the buffer attributes of the program's stream (2 x 32768 bytes
-#    queued on the server, asked for 32768 at a time, the sink 20 ms ahead:
-#    pacat always asks the server to adjust the latency, so its target is
-#    the two buffers and twice the sink's 20 ms), and the ratio of the
-#    program's stream thread (tq-pulse) to it;
+#    queued on the server, asked for 32768 at a time, the sink 1024 frames
+#    ahead: pacat always asks the server to adjust the latency, so its
+#    target is the two buffers and twice the sink's 1024 frames), and the
+#    ratio of the program's stream thread (tq-pulse) to it;
 #  - the program while no sound server answers (PULSE_SERVER names a socket
 #    nobody listens on): its CPU over SECONDS, per thread, retrying;
 #  - change latency for frequency and level: tonquill_drive changes them
@@ -122,7 +122,7 @@ stream_ns="$(thread_used tq-pulse)"
 tq_stop_pid "$app_pid"
 
 printf "\n== %s\n" "pacat, the stream's buffer attributes, for $seconds s"
-pacat --raw --format=s16le --rate=44100 --channels=2 --latency=72592 --process-time=32768 \
+pacat --raw --format=s16le --rate=44100 --channels=2 --latency=73728 --process-time=32768 \
   -d "$PULSE_SINK" </dev/zero 2>"$work/pacat.log" &
 pacat_pid=$!
 pids+=("$pacat_pid")

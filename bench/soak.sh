@@ -7,8 +7,10 @@
 # (tests/qt/check_recording.py gaps), which a plugin between the service
 # and the server can hide from the service's own count. Beside it the
 # server's own client, pacat, with the same buffer as the sound server
-# service (two 32768-byte buffers queued, one asked for at a time) plays a
-# 1500 Hz tone on the right: a gap heard in both tones at once is the
+# service (two 32768-byte buffers queued, one asked for at a time, the sink
+# 1024 frames ahead: pacat has the server adjust the latency, which halves
+# what the target leaves over two requests) plays a 1500 Hz tone on the
+# right: a gap heard in both tones at once is the
 # server's (its graph skipped a cycle for every stream, as PipeWire does on
 # a loaded machine), printed but not held against the program. Exits non-zero on
 # any underrun, any gap heard, a lost device or a stalled stream.
@@ -52,7 +54,7 @@ times = np.arange(int(sys.argv[2]) * 44100)
 right = np.round(12000 * np.sin(2 * np.pi * 1500 * times / 44100))
 np.stack([np.zeros_like(right), right], axis=1).astype("<i2").tofile(sys.argv[1])
 PY
-pacat --raw --format=s16le --rate=44100 --channels=2 --latency=65536 --process-time=32768 \
+pacat --raw --format=s16le --rate=44100 --channels=2 --latency=73728 --process-time=32768 \
   --client-name="soak reference" <"$scratch/reference.raw" 2>"$scratch/pacat.log" &
 pacat_pid=$!
 

@@ -20,7 +20,7 @@ work="$3"
 monitor="$work/monitor.raw"
 bytes_per_second=$((44100 * 4))
 # A change is heard once the two queued 8192-frame buffers and the sink's
-# latency (20 ms; ALSA's ring: 100 ms) have played; a quarter of a second
+# latency (1024 frames; ALSA's ring: 100 ms) have played; a quarter of a second
 # more for the sound server.
 settle_bytes=$(((2 * 8192 + 1764 + 11025) * 4))
 record_bytes=$((2 * bytes_per_second))

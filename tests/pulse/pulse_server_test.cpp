@@ -74,6 +74,20 @@ TEST_F(PulseServerTest, StreamCarriesTheProgramsIdentity) {
   ASSERT_EQ(service.close(handle), kMmNoError);
 }
 
+// PipeWire runs its whole graph in cycles of the smallest latency a stream
+// asks for: the stream asks for the server's usual 1024 frames, never a
+// shorter cycle for every stream on the server. (PulseAudio has no graph
+// cycle: a sink's latency is the smallest its streams ask for, here the
+// recorder's.)
+TEST_F(PulseServerTest, StreamKeepsTheGraphsUsualCycle) {
+  WaveOutHandle handle = 0;
+  ASSERT_EQ(open_default(service, &handle), kMmNoError);
+  const std::string listing = sink_input_listing(service.sink_input_index(handle));
+  ASSERT_EQ(service.close(handle), kMmNoError);
+  if (listing.find("node.latency") == std::string::npos) GTEST_SKIP() << "not a PipeWire server";
+  EXPECT_NE(listing.find("node.latency = \"1024/44100\""), std::string::npos) << listing;
+}
+
 TEST_F(PulseServerTest, ResetDropsWhatIsStillToPlay) {
   WaveOutHandle handle = 0;
   ASSERT_EQ(service.set_volume(0, kUnity), kMmNoError);

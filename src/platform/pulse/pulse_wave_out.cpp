@@ -26,8 +26,13 @@ constexpr std::uint32_t kUnityWord = 64000u | (64000u << 16);
 // While the server or our stream is away, one try to get it back this often.
 constexpr pa_usec_t kRetryInterval = PA_USEC_PER_SEC;
 constexpr std::uint64_t kFullTryEvery = 10;
-// What we ask of the sink's own latency: a level change is heard within it.
-constexpr pa_usec_t kSinkLatency = 20 * PA_USEC_PER_MSEC;
+// What we ask of the sink's own latency, in frames of the stream: a level
+// change is heard within it. PipeWire runs its whole graph in cycles of the
+// smallest latency any stream asks for, rounded down to a power of two:
+// 1024 frames is its usual cycle (23 ms at 44100 Hz). Asking 20 ms (882
+// frames) put every stream on the server into 512-frame cycles, and on a
+// busy machine the server missed one every few hundred milliseconds.
+constexpr std::uint32_t kSinkLatencyFrames = 1024;
 // How long open() and connect_now() wait for the server's answer.
 constexpr pa_usec_t kAnswerLimit = 2 * PA_USEC_PER_SEC;
 constexpr std::uint32_t kAllStandardFormats = 0x00000FFF;
@@ -278,7 +283,7 @@ bool start_stream(PulseStreamState& stream) {
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<std::uint32_t>(-1);
   attr.tlength =
-      kServerQueueBytes + static_cast<std::uint32_t>(pa_usec_to_bytes(kSinkLatency, &samples));
+      kServerQueueBytes + kSinkLatencyFrames * static_cast<std::uint32_t>(pa_frame_size(&samples));
   attr.prebuf = kServerRequestBytes;
   attr.minreq = kServerRequestBytes;
   attr.fragsize = static_cast<std::uint32_t>(-1);

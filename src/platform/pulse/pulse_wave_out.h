@@ -31,7 +31,8 @@
 namespace tq {
 
 // The server's queue for a stream, and the room it asks for at a time: the
-// generator's two 32768-byte buffers (and the sink's 20 ms ahead of them).
+// generator's two 32768-byte buffers (and the sink's 1024 frames ahead of
+// them).
 inline constexpr std::uint32_t kServerQueueBytes = 2 * 32768;
 inline constexpr std::uint32_t kServerRequestBytes = 32768;
 
