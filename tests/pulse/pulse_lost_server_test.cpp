@@ -57,6 +57,12 @@ class PulseLostServerTest : public ::testing::Test {
     return at == std::string::npos ? "" : listing.substr(at, listing.find('\n', at) - at);
   }
 
+  // The index `pactl list short sinks` gives the sink `name`.
+  static std::string sink_index(const std::string& name) {
+    return command_output("pactl list short sinks | awk -v n=" + name +
+                          R"( '$2 == n { printf "%s", $1 }')");
+  }
+
   SavedPulseEnvironment saved_environment;
   TempDir dir;
   PrivateDaemon daemon{dir};
@@ -113,6 +119,29 @@ TEST_F(PulseLostServerTest, KilledStreamComesBackOnTheSameServer) {
   EXPECT_NE(service.sink_input_index(handle), killed);
   EXPECT_TRUE(plays_on());
   EXPECT_EQ(events.count(kDeviceLost), 1u);
+}
+
+// A stream the user moved to another sink comes back there after it was
+// killed, and on the default sink when the server starts again without it.
+TEST_F(PulseLostServerTest, StreamComesBackOnTheSinkItWasMovedToWhileThatIsThere) {
+  ASSERT_TRUE(daemon.start());
+  ASSERT_FALSE(command_output("pactl load-module module-null-sink sink_name=tq_moved").empty());
+  const std::string moved_sink = "Sink: " + sink_index("tq_moved") + "\n";
+  open_and_play();
+  ASSERT_TRUE(plays_on());
+  const std::string index = std::to_string(service.sink_input_index(handle));
+  command_output("pactl move-sink-input " + index + " tq_moved");
+  ASSERT_TRUE(plays_on(1));
+  ASSERT_TRUE(kill_sink_input(static_cast<std::uint32_t>(service.sink_input_index(handle))));
+  ASSERT_TRUE(reported(kDeviceBack, 1, 2500ms));
+  EXPECT_NE(sink_input_listing(service.sink_input_index(handle)).find(moved_sink),
+            std::string::npos);
+
+  daemon.stop();
+  ASSERT_TRUE(reported(kDeviceLost, 2, 1500ms));
+  ASSERT_TRUE(daemon.start());
+  ASSERT_TRUE(reported(kDeviceBack, 2, 2000ms)) << "not back on the default sink within 2 s";
+  EXPECT_TRUE(plays_on());
 }
 
 TEST_F(PulseLostServerTest, ResetAndCloseWhileTheServerIsAwayAreImmediate) {

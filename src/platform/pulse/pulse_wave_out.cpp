@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "platform/pulse/pulse_stream.h"
@@ -112,6 +113,9 @@ struct PulseStreamState {
   bool opened = false;          // OPEN reported
   bool lost = false;            // kDeviceLost reported, kDeviceBack not yet
   bool silent = false;          // report nothing more
+  // The sink the user moved the stream to, asked for again when the stream
+  // is created anew after a loss; empty: the server's default.
+  std::string chosen_sink;
   ServerQueue queue;
 };
 
@@ -141,9 +145,9 @@ const timeval* after(timeval* when, pa_usec_t delay) {
   return pa_timeval_add(when, delay);
 }
 
-void schedule_retry(State& state) {
+void schedule_retry(State& state, pa_usec_t delay = kRetryInterval) {
   timeval when{};
-  state.api->time_restart(state.retry, after(&when, kRetryInterval));
+  state.api->time_restart(state.retry, after(&when, delay));
 }
 
 // Reports played buffers and sends what the server has room for.
@@ -237,7 +241,12 @@ void on_stream_state(pa_stream* s, void* userdata) {
       if (context_ready(state)) state.failure_text = pa_strerror(pa_context_errno(state.context));
       if (stream.handle != 0) {
         lose_stream(stream);
-        schedule_retry(state);
+        // The sink it was moved to is gone (a server started again without
+        // it): at once on the default sink instead.
+        const bool sink_gone = !stream.chosen_sink.empty() && context_ready(state) &&
+                               pa_context_errno(state.context) == PA_ERR_NOENTITY;
+        if (sink_gone) stream.chosen_sink.clear();
+        schedule_retry(state, sink_gone ? 0 : kRetryInterval);
       }
       break;
     default:
@@ -254,9 +263,13 @@ void on_stream_underflow(pa_stream*, void* userdata) {
   ++static_cast<PulseStreamState*>(userdata)->owner->underruns;
 }
 
-// Moved to another sink: the same level relative to the new one.
-void on_stream_moved(pa_stream*, void* userdata) {
-  apply_volume(*static_cast<PulseStreamState*>(userdata));
+// Moved to another sink: the same level relative to the new one, and the
+// same sink for a stream created anew.
+void on_stream_moved(pa_stream* s, void* userdata) {
+  auto& stream = *static_cast<PulseStreamState*>(userdata);
+  const char* sink = pa_stream_get_device_name(s);
+  stream.chosen_sink = sink != nullptr ? sink : "";
+  apply_volume(stream);
 }
 
 // A playback stream on the server holding our two buffers: played from the
@@ -289,7 +302,8 @@ bool start_stream(PulseStreamState& stream) {
   attr.fragsize = static_cast<std::uint32_t>(-1);
   const pa_cvolume volume = stream_volume(state.volume_word, samples.channels);
   const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_RELATIVE_VOLUME);
-  return pa_stream_connect_playback(stream.stream, nullptr, &attr, flags, &volume, nullptr) == 0;
+  const char* sink = stream.chosen_sink.empty() ? nullptr : stream.chosen_sink.c_str();
+  return pa_stream_connect_playback(stream.stream, sink, &attr, flags, &volume, nullptr) == 0;
 }
 
 void restart_lost_streams(State& state) {
