@@ -101,5 +101,7 @@ run wireplumber wireplumber
 run pipewire-pulse pipewire-pulse
 sink_ready() { timeout 5 pactl list short sinks | grep -q "	$sink	"; }
 tq_wait_until 20 sink_ready || give_up "pipewire-pulse has no sink $sink on $PULSE_SERVER"
-pactl set-default-sink "$sink"
+# pipewire-pulse refuses ("Not supported") until WirePlumber's default
+# metadata is there, which on a busy machine can come after the sink.
+tq_wait_until 20 timeout 5 pactl set-default-sink "$sink" || give_up "pipewire-pulse does not take $sink as the default sink"
 echo "PipeWire $(cat "$dir/pipewire.pid") with pipewire-pulse on $PULSE_SERVER, sink $sink"

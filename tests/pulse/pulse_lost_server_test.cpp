@@ -57,12 +57,6 @@ class PulseLostServerTest : public ::testing::Test {
     return at == std::string::npos ? "" : listing.substr(at, listing.find('\n', at) - at);
   }
 
-  // The index `pactl list short sinks` gives the sink `name`.
-  static std::string sink_index(const std::string& name) {
-    return command_output("pactl list short sinks | awk -v n=" + name +
-                          R"( '$2 == n { printf "%s", $1 }')");
-  }
-
   SavedPulseEnvironment saved_environment;
   TempDir dir;
   PrivateDaemon daemon{dir};

@@ -142,17 +142,21 @@ TEST_F(PulseServerTest, LevelPerChannelIsTheStreamsOwnVolume) {
   service.reset(handle);
   service.close(handle);
   const std::vector<std::int16_t> heard = recorder->stop();
-  // The levels in turn, each for at least two buffers' time.
+  // The levels in turn, each for at least a buffer's time (of the four it
+  // plays: a cycle the server skips on a busy machine may split them).
   std::size_t from = 0;
   for (const Step& step : steps) {
-    from = find_run(heard, step.left, step.right, step.tolerance, 2 * 8192, from);
+    from = find_run(heard, step.left, step.right, step.tolerance, 8192, from);
     ASSERT_NE(from, std::string::npos) << step.left << " " << step.right;
   }
   EXPECT_EQ(command_output("pactl get-sink-volume @DEFAULT_SINK@"), sink_before);
 }
 
 // Moved to another sink while it plays, the stream plays on there with no
-// loss reported, its buffers still coming back.
+// loss reported, its buffers still coming back. On PipeWire the session
+// manager carries out the move, on a busy machine late or (for a stream
+// that has just started) now and then not at all: asked again every four
+// buffers until the server shows it there, six buffers later moved back.
 TEST_F(PulseServerTest, MovedStreamPlaysOnOnTheOtherSink) {
   const std::string module = command_output(
       "pactl load-module module-null-sink sink_name=tq_moved rate=44100 channels=2 format=s16le");
@@ -163,18 +167,26 @@ TEST_F(PulseServerTest, MovedStreamPlaysOnOnTheOtherSink) {
   ASSERT_EQ(service.set_volume(0, kUnity), kMmNoError);
   ASSERT_EQ(open_default(service, &handle), kMmNoError);
   auto buffers = constant_buffers(2, 1234, -1234);
-  const std::string index = std::to_string(service.sink_input_index(handle));
-  circulate(service, events, handle, buffers, 12, [&](std::size_t done) {
-    if (done == 3) command_output("pactl move-sink-input " + index + " tq_moved");
-    if (done == 9)
-      command_output("pactl move-sink-input " + index + " " + environment("PULSE_SINK"));
+  const std::int64_t index = service.sink_input_index(handle);
+  const std::string moved_there = "Sink: " + sink_index("tq_moved") + "\n";
+  std::size_t moved_at = 0;  // buffers done when the server showed it there
+  circulate(service, events, handle, buffers, 20, [&](std::size_t done) {
+    const std::string move = "pactl move-sink-input " + std::to_string(index) + " ";
+    if (moved_at == 0 && done % 4 == 3) command_output(move + "tq_moved");
+    if (done >= 3 && moved_at == 0 &&
+        sink_input_listing(index).find(moved_there) != std::string::npos) {
+      moved_at = done;
+    }
+    if (moved_at != 0 && done == moved_at + 6) command_output(move + environment("PULSE_SINK"));
   });
   service.reset(handle);
   service.close(handle);
   command_output("pactl unload-module " + module);
   EXPECT_EQ(events.count(kDeviceLost), 0u);
-  EXPECT_EQ(events.count(kMmWomDone), 12u);
-  EXPECT_NE(find_run(moved.stop(), 1234, -1234, 0, 4 * 8192), std::string::npos);
+  ASSERT_NE(moved_at, 0u) << "the server never showed the stream on the other sink";
+  EXPECT_EQ(events.count(kMmWomDone), 20u);
+  // Six buffers played there; a cycle the server skips may split them.
+  EXPECT_NE(find_run(moved.stop(), 1234, -1234, 0, 2 * 8192), std::string::npos);
   EXPECT_NE(find_run(recorder->stop(), 1234, -1234, 0, 2 * 8192), std::string::npos);
 }
 

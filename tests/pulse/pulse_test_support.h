@@ -22,6 +22,12 @@ inline std::string sink_input_listing(std::int64_t index = -1) {
   return all.substr(start, all.find("\n\n", start) - start);
 }
 
+// The index `pactl list short sinks` gives the sink `name`.
+inline std::string sink_index(const std::string& name) {
+  return command_output("pactl list short sinks | awk -v n=" + name +
+                        R"( '$2 == n { printf "%s", $1 }')");
+}
+
 // Has the server end a sink input, as a user's volume control can (pactl
 // has no command for it).
 inline bool kill_sink_input(std::uint32_t index) {
