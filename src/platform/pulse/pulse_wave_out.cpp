@@ -113,8 +113,9 @@ struct PulseStreamState {
   bool opened = false;          // OPEN reported
   bool lost = false;            // kDeviceLost reported, kDeviceBack not yet
   bool silent = false;          // report nothing more
-  // The sink the user moved the stream to, asked for again when the stream
-  // is created anew after a loss; empty: the server's default.
+  // The sink a move put the stream on (the user's choice, or the server's
+  // when that sink went away), asked for again when the stream is created
+  // anew after a loss; empty: the server's default.
   std::string chosen_sink;
   ServerQueue queue;
 };
