@@ -27,7 +27,8 @@ record_bytes=$((2 * bytes_per_second))
 
 rm -rf "$work"
 mkdir -p "$work"
-parec --latency-msec=20 --format=s16le --rate=44100 --channels=2 --raw -d "$TQ_PULSE_MONITOR" \
+# 1024 frames a fragment: a shorter one would shrink PipeWire's cycle for every stream.
+parec --latency=4096 --format=s16le --rate=44100 --channels=2 --raw -d "$TQ_PULSE_MONITOR" \
   >"$monitor" 2>"$work/parec.log" &
 parec_pid=$!
 trap 'tq_stop_pid "$parec_pid"; tq_stop_pid "${tq_driver_pid:-}"' EXIT

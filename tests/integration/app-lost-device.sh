@@ -117,7 +117,8 @@ awk -v p="$cpu_percent" 'BEGIN { exit !(p < 0.2) }' || tq_fail "CPU while waitin
 echo "-- the daemon starts again"
 start_daemon
 back=$(now_ms)
-parec --latency-msec=20 --format=s16le --rate=44100 --channels=2 --raw -d "$TQ_PULSE_MONITOR" \
+# 1024 frames a fragment: a shorter one would shrink PipeWire's cycle for every stream.
+parec --latency=4096 --format=s16le --rate=44100 --channels=2 --raw -d "$TQ_PULSE_MONITOR" \
   >"$work/monitor.raw" 2>"$work/parec.log" &
 parec_pid=$!
 recording_started=$(now_ms)

@@ -43,8 +43,10 @@ class Recorder {
       std::FILE* err = std::freopen((file.string() + ".log").c_str(), "w", stderr);
       if (out == nullptr || err == nullptr) _exit(127);
       const std::string device = "--device=" + monitor;
-      execlp("parec", "parec", device.c_str(), "--latency-msec=20", "--format=s16le",
-             "--rate=44100", "--channels=2", "--raw", static_cast<char*>(nullptr));
+      // 1024 frames a fragment: a shorter one would shrink PipeWire's
+      // cycle for every stream on the server.
+      execlp("parec", "parec", device.c_str(), "--latency=4096", "--format=s16le", "--rate=44100",
+             "--channels=2", "--raw", static_cast<char*>(nullptr));
       _exit(127);
     }
   }
