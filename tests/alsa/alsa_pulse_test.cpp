@@ -21,8 +21,6 @@
 namespace tq::testing {
 namespace {
 
-constexpr std::uint32_t kUnity = 64000 | (64000u << 16);
-
 // Whether `heard` holds `wanted`, starting at `at`, every sample unchanged
 // and in order, with nothing between them but silent frames the server
 // played while the stream ran dry (a busy machine). Counts those frames.
@@ -115,7 +113,7 @@ TEST_F(AlsaPulseTest, CoreStreamIsHeardBitExactInRealTime) {
 
 TEST_F(AlsaPulseTest, ResetDropsWhatIsStillToPlay) {
   WaveOutHandle handle = 0;
-  ASSERT_EQ(service.set_volume(0, kUnity), kMmNoError);
+  ASSERT_EQ(service.set_volume(0, kUnityVolumeWord), kMmNoError);
   ASSERT_EQ(open_default(service, &handle), kMmNoError);
   std::vector<std::unique_ptr<TestBuffer>> buffers;
   for (const int value : {1000, 2000, 3000, 4000}) {
@@ -140,7 +138,7 @@ TEST_F(AlsaPulseTest, ResetDropsWhatIsStillToPlay) {
 
 TEST_F(AlsaPulseTest, LevelChangeWhilePlayingIsAShortRamp) {
   WaveOutHandle handle = 0;
-  ASSERT_EQ(service.set_volume(0, kUnity), kMmNoError);
+  ASSERT_EQ(service.set_volume(0, kUnityVolumeWord), kMmNoError);
   ASSERT_EQ(open_default(service, &handle), kMmNoError);
   std::vector<std::unique_ptr<TestBuffer>> buffers;
   for (int i = 0; i < 2; ++i) {

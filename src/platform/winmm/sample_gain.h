@@ -7,8 +7,6 @@
 
 namespace tq {
 
-inline constexpr std::uint32_t kUnityVolumeWord = 64000u | (64000u << 16);
-
 // Copies `bytes` bytes of interleaved 16-bit samples from `source` to
 // `target`, each scaled by its channel's half of `volume` (low 16 bits for
 // even channels, left; high 16 bits for odd ones, right), 64000 = unity. A
