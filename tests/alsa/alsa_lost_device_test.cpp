@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "alsa_test_support.h"
 #include "support/sound_server_support.h"
 
 namespace tq::testing {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "alsa_test_support.h"
 #include "app/generator.h"
 #include "audio/output_level.h"
 #include "audio/output_stream.h"
