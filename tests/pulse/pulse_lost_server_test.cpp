@@ -7,6 +7,7 @@
 
 #include <thread>
 
+#include "audio/output_level.h"
 #include "platform/pulse/pulse_wave_out.h"
 #include "pulse_test_support.h"
 
@@ -141,8 +142,7 @@ TEST_F(PulseLostServerTest, FlatVolumeSinkIsNotRaised) {
   command_output("pactl set-sink-volume tq_own 50%");
   const std::string sink_volume = command_output("pactl get-sink-volume tq_own");
   ASSERT_NE(sink_volume.find("/  50%"), std::string::npos) << sink_volume;
-  for (const std::uint32_t word :
-       {64000u | (64000u << 16), 0xFFFFu | (0xFFFFu << 16), kHalfAndQuarter}) {
+  for (const std::uint32_t word : {kUnityVolumeWord, 0xFFFFu | (0xFFFFu << 16), kHalfAndQuarter}) {
     ASSERT_EQ(service.set_volume(0, word), kMmNoError);
     if (handle == 0) {
       ASSERT_EQ(open_default(service, &handle), kMmNoError);
