@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "audio/output_level.h"  // kUnityVolumeWord, the volume word of unity gain
+
 namespace tq {
 
 // Copies `bytes` bytes of interleaved 16-bit samples from `source` to
