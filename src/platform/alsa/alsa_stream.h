@@ -90,8 +90,8 @@ std::unique_ptr<AlsaStream> open_alsa_stream(const StreamSetup& setup, int* alsa
 MMResult queue_header(AlsaStream& stream, WaveHeader* header);
 // WAVERR_STILLPLAYING while the header is queued; else clears PREPARED.
 MMResult unprepare_header(AlsaStream& stream, WaveHeader* header);
-// Drops pending sound and returns every queued buffer, each marked DONE and
-// reported, before it returns.
+// Drops pending sound and marks every queued buffer DONE before it returns;
+// the writer reports each one just after.
 void reset_alsa_stream(AlsaStream& stream);
 bool has_queued_buffers(AlsaStream& stream);
 // Ends the writer (which reports CLOSE unless `report_close` is false) and
