@@ -86,8 +86,8 @@ struct SignalScratch {
   std::array<bool, kBlockFrames> burst_starts;           // the accumulators restart here
   std::array<double, kBlockFrames> gain;                 // bursts and fades, 0..1
   std::array<std::int16_t, kBlockFrames> draws;          // brown noise's random values
-  std::array<std::int16_t, kBlockFrames> samples;        // one channel's 16-bit samples
-  std::array<double, kBlockFrames> fine;                 // one channel's fine samples
+  std::array<std::array<std::int16_t, kBlockFrames>, 2> samples;  // each channel's 16-bit samples
+  std::array<std::array<double, kBlockFrames>, 2> fine;           // each channel's fine samples
   Block noise;  // white and pink noise, as the window renders them
 };
 
