@@ -351,7 +351,8 @@ void chunk_phase(const SignalSettings& settings, const SweepChunks& chunks, std:
 // Whole units of a phase advance; advances are never negative for the
 // frequencies a sweep takes, and a negative one counts as none.
 std::int64_t whole_units(double units) {
-  return units > 0.0 ? static_cast<std::int64_t>(units) : 0;
+  constexpr double kLimit = 4611686018427387904.0;  // 2^62: far beyond any block's advance
+  return units > 0.0 ? static_cast<std::int64_t>(std::min(units, kLimit)) : 0;
 }
 
 // The common frequency's steps of this block: each the difference of the
