@@ -71,18 +71,21 @@ TEST(Signal, PhaseMovesAChannelWithinItsPeriodAndInvertNegatesIt) {
     tq::WaveformKind kind;
     double degrees;
     bool invert;
-    int lead;  // right[n] == sign * left[n + lead] at 441 Hz (100 samples a period)
+    int lead;           // right[n] == sign * left[n + lead] at 441 Hz (100 samples a period)
+    bool live = false;  // the phase set after a first block at 0
   };
   for (const Case& t : {Case{tq::kSine, 90, false, 25}, Case{tq::kSine, 0, true, 0},
                         Case{tq::kTriangle, 180, false, 50}, Case{tq::kSawtooth, 270, true, 75},
-                        Case{tq::kPulse, 90, false, 25}, Case{tq::kSine, 450, false, 25}}) {
+                        Case{tq::kPulse, 90, false, 25}, Case{tq::kSine, 450, false, 25},
+                        Case{tq::kSine, 90, false, 25, true}}) {
     SignalSettings settings = both(t.kind, 441.0);
     settings.channels[1].phase_degrees = t.degrees;
     settings.channels[1].invert = t.invert;
-    const auto left = render<tq::FineBlock>(settings, 1, 0);
-    const auto right = render<tq::FineBlock>(settings, 1, 1);
+    const SignalSettings first = t.live ? both(t.kind, 441.0) : settings;
+    const auto left = render<tq::FineBlock>(first, 2, 0, &settings);
+    const auto right = render<tq::FineBlock>(first, 2, 1, &settings);
     const double sign = t.invert ? -1.0 : 1.0;
-    for (std::size_t n = 0; n + 100 < left.size(); ++n) {
+    for (std::size_t n = tq::kBlockFrames; n + 100 < left.size(); ++n) {
       ASSERT_NEAR(right[n], sign * left[n + t.lead], 0.05) << t.kind << " at " << n;
     }
   }
@@ -220,6 +223,17 @@ double band_power(const std::vector<double>& x, int rate, double hz) {
     }
   }
   return power;
+}
+
+TEST(Signal, BrownNoiseDrawsItsBlockWhereWhiteNoiseWould) {
+  // Left brown, right white: the right channel gets the values it gets
+  // beside white noise on the left; left white beside right brown likewise.
+  const SignalSettings white = both(tq::kWhiteNoise, 1000.0);
+  for (int c = 0; c < 2; ++c) {
+    SignalSettings mixed = white;
+    mixed.channels[1 - c].waveform = tq::kBrownNoise;
+    EXPECT_EQ(render<tq::Block>(mixed, 2, c), render<tq::Block>(white, 2, c)) << c;
+  }
 }
 
 TEST(Signal, BrownNoiseStaysWithinThePeakAndFallsSixDecibelsAnOctave) {
