@@ -5,6 +5,7 @@
 #include <cmath>
 #include <complex>
 #include <memory>
+#include <numbers>
 #include <vector>
 
 namespace {
@@ -216,8 +217,8 @@ double band_power(const std::vector<double>& x, int rate, double hz) {
     for (int bin = centre - 3; bin <= centre + 3; ++bin) {
       std::complex<double> sum;
       for (int i = 0; i < n; ++i) {
-        const double hann = 0.5 - 0.5 * std::cos(2 * M_PI * i / n);
-        sum += hann * x[start + i] * std::polar(1.0, -2 * M_PI * bin * i / n);
+        const double hann = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / n);
+        sum += hann * x[start + i] * std::polar(1.0, -2 * std::numbers::pi * bin * i / n);
       }
       power += std::norm(sum);
     }

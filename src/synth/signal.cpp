@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <numbers>
 #include <span>
 #include <type_traits>
 
@@ -16,7 +17,7 @@ namespace {
 constexpr std::uint32_t kHalfPeriod = 0x80000000u;     // 2^31
 constexpr std::uint32_t kQuarterPeriod = 0x40000000u;  // 2^30
 constexpr double kPhaseUnits = 4294967296.0;           // one period, 2^32
-constexpr double kPi = 3.14159265358979323846;
+constexpr double kPi = std::numbers::pi;
 constexpr std::int32_t kTriangleDivisor = 42949;  // as the window's triangle
 constexpr std::int32_t kSawtoothDivisor = 85899;  // as the window's sawtooth
 
