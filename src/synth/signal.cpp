@@ -324,8 +324,8 @@ SweepChunks sweep_chunks(const SignalSettings& settings) {
 void chunk_phase(const SignalSettings& settings, const SweepChunks& chunks, std::int64_t first,
                  double carry, ChunkSums& phase) {
   const SweepSettings& sweep = *settings.sweep;
-  const std::optional<int> direction =
-      sweep_direction(sweep, settings.rate, first, first + kSweepChunk - 1);
+  const std::optional<int> direction = sweep_direction(
+      sweep, settings.rate, first, first + static_cast<std::int64_t>(kSweepChunk) - 1);
   if (!direction) {  // a turn: the law frame by frame
     phase[0] = carry;
     for (std::size_t n = 0; n < kSweepChunk; ++n) {
