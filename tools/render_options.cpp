@@ -50,10 +50,12 @@ std::string in_quotes(std::string_view text) {
   return join({"'", text, "'"});
 }
 
-// The shortest text that reads back as `value`: 1000, 0.5, 22050.
+// The shortest text that reads back as `value`, without an exponent:
+// 1000000, 0.5, 22050.
 std::string number_text(double value) {
-  std::array<char, 32> text{};
-  const auto [end, ec] = std::to_chars(text.data(), text.data() + text.size(), value);
+  std::array<char, 400> text{};
+  const auto [end, ec] =
+      std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
   return ec == std::errc() ? std::string(text.data(), end) : std::string("?");
 }
 
@@ -385,7 +387,7 @@ std::string set_true(bool& flag) {
 
 constexpr std::string_view kRateName = "--rate";
 
-const std::array<OptionSpec, 11> kFileOptions{{
+const std::array<OptionSpec, 10> kFileOptions{{
     {kRateName, "HZ", "frames per second, 8000 to 192000 (default 44100)",
      [](Parse& p, Text v) { return parse_whole(v, kMinRate, kMaxRate, p.options.signal.rate); }},
     {"--format", "FMT",
