@@ -209,6 +209,7 @@ TEST(RenderOptions, SignalOptionsSetTheSettings) {
        }},
       {{"--frequency", "48000", "--seconds", "1", "--rate", "96000"},  // the rate goes first
        [](const O& o) { return o.signal.rate == 96000 && o.blocks == 12; }},
+      {{"--rate", "96000"}, [](const O& o) { return o.blocks == 12; }},  // one second
       {{},
        [](const O& o) {
          return o.format == tq::SampleFormat::kS16 && o.dither == tq::Dither::kNone;
