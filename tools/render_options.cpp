@@ -314,7 +314,7 @@ const std::array<SignalOption, 21> kSignalOptions{{
      [](const RenderOptions& o) { return number_text(o.signal.fade_out_ms); }},
 }};
 
-// The output's length in frames and seconds.
+// The output's length in frames.
 std::int64_t output_frames(const RenderOptions& options) {
   return options.blocks * kBlockFrames;
 }
