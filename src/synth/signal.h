@@ -77,14 +77,34 @@ struct SignalSettings {
 // 24-bit and floating-point output.
 using FineBlock = std::array<double, kBlockSamples>;
 
+// Room for one block's intermediate values: the only memory a signal
+// needs beyond its state, however long it plays.
+struct SignalScratch {
+  std::array<std::uint32_t, kBlockFrames> common_steps;  // the common frequency's phase steps
+  std::array<std::uint32_t, kBlockFrames> phases;        // one channel's phases, offset applied
+  std::array<std::uint32_t, kBlockFrames> steps;         // ... and its steps to the next sample
+  std::array<bool, kBlockFrames> burst_starts;           // the accumulators restart here
+  std::array<double, kBlockFrames> gain;                 // bursts and fades, 0..1
+  std::array<std::int16_t, kBlockFrames> draws;          // brown noise's random values
+  std::array<std::int16_t, kBlockFrames> samples;        // one channel's 16-bit samples
+  std::array<double, kBlockFrames> fine;                 // one channel's fine samples
+  Block noise;  // white and pink noise, as the window renders them
+};
+
 // Everything a signal is rendered from beyond its settings. Large (it
-// holds the sine table): keep it on the heap.
+// holds the sine table and the scratch): keep it on the heap.
 struct SignalGenerator {
   SignalState state{};     // the two channels' phases and noise filters, table, random
   std::int64_t frame = 0;  // frames rendered since start
-  // (further fields: the sweep's position, brown noise, bursts, dither)
+  // The part of a phase unit the swept steps have not yet taken, so that
+  // truncating each step to whole units loses nothing over time.
+  double sweep_carry = 0.0;
+  // The common frequency's phase; bits 32 and up count whole periods.
+  std::uint64_t burst_phase = 0;
+  std::uint64_t burst_period = ~std::uint64_t{0};  // period of the previous sample
+  std::array<double, 2> brown{};                   // each channel's brown noise level
+  SignalScratch scratch;
 };
-
 // Phases 0 (plus each channel's start phase), noise seeded with 1, frame 0.
 void start_signal(SignalGenerator& generator, const SignalSettings& settings);
 
@@ -95,5 +115,9 @@ void render_signal_block(SignalGenerator& generator, const SignalSettings& setti
 
 // Frames rendered since start_signal().
 std::int64_t rendered_frames(const SignalGenerator& generator);
+
+// The common frequency at `frame`: SignalSettings::frequency, or where the
+// sweep has brought it.
+double common_frequency_at(const SignalSettings& settings, std::int64_t frame);
 
 }  // namespace tq
