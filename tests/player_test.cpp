@@ -51,6 +51,15 @@ TEST(PlayerCommands, ReplyAndResultingSetting) {
       {"  left   square \r", "ok left square", "left=square"},
       {"left-level -12", "ok left-level -12", "left-level=-12"},
       {"right-level -99", "ok right-level -99", "right-level=-99"},
+      {"right-phase 90", "ok right-phase 90", "right-phase=90"},
+      {"left-invert", "ok left-invert", "left-invert=on"},
+      {"left-duty 25", "ok left-duty 25", "left-duty=25"},
+      {"sweep-to 2000", "ok sweep-to 2000", "sweep-to=2000"},
+      {"sweep-seconds 5", "ok sweep-seconds 5", "sweep-seconds=5"},
+      {"burst-on 3", "ok burst-on 3", "burst-on=3"},
+      {"right-phase 400", "error: right-phase", ""},
+      {"sweep-law sideways", "error: sweep-law", ""},
+      {"rate 48000", "error: unknown command 'rate'", ""},
       {"frequency 99999", "error: frequency", ""},
       {"frequency 4x0", "error: frequency", ""},
       {"left bogus", "error: left", ""},
@@ -101,6 +110,13 @@ TEST(PlayerStream, ChangeHeardFromTheNextBlockWithThePhaseCarriedOn) {
   tq::render_signal_block(reference, settings, block);
   ASSERT_EQ(s.wave_out.written.size(), 3u);
   EXPECT_EQ(0, std::memcmp(s.wave_out.written[2].data(), block.data(), tq::kBlockBytes));
+  // A sweep asked for now starts at the next block, from where the tone is.
+  EXPECT_EQ(s.run("sweep-to 2000"), "ok sweep-to 2000");
+  const tq::SignalSettings& swept = s.player.settings.signal;
+  ASSERT_TRUE(swept.sweep);
+  EXPECT_EQ(swept.sweep->start_frame, 3 * tq::kBlockFrames);
+  EXPECT_DOUBLE_EQ(tq::common_frequency_at(swept, 3 * tq::kBlockFrames), 440.0);
+  EXPECT_GT(tq::common_frequency_at(swept, 4 * tq::kBlockFrames), 440.0);
 }
 
 TEST(PlayerEnd, FadesTheNextBlockThenClosesWhenItComesBack) {
@@ -150,6 +166,9 @@ TEST(PlayerCommandLine, OptionsAndErrors) {
       {{"--frequency"}, "--frequency: needs a value"},
       {{"--frequency", "-1"}, "--frequency"},
       {{"frequency", "440"}, "unknown option 'frequency'"},
+      {{"--rate", "44100", "--format=s16", "--dither", "none", "--right-invert"}, ""},
+      {{"--rate", "48000"}, "--rate: '48000': plays at 44100 Hz only"},
+      {{"--format", "f32"}, "--format: 'f32': plays 16-bit samples only"},
   };
   for (const auto& c : cases) {
     const play::ParsedPlayerOptions parsed = play::parse_player_options(c.args);

@@ -1,6 +1,7 @@
 #include "player.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <system_error>
@@ -14,10 +15,12 @@ namespace {
 
 using render::join;
 
+using render::SignalOptionInfo;
+
 constexpr double kMaxSeconds = 86400.0;  // one day, as the renderer
 
 const SignalOptionInfo* find_signal_option(std::string_view name) {
-  static const std::vector<SignalOptionInfo> options = signal_options();
+  static const std::vector<SignalOptionInfo> options = render::signal_options();
   const auto found =
       std::find_if(options.begin(), options.end(),
                    [&](const SignalOptionInfo& option) { return option.name == name; });
@@ -28,44 +31,90 @@ std::string quoted(std::string_view text) {
   return join({"'", text, "'"});
 }
 
-std::string parse_seconds(std::string_view text, std::optional<double>& seconds) {
+// The options of the player's own beyond the signal's: each takes a value.
+struct PlayerOption {
+  std::string_view name;
+  std::string (*apply)(PlayerOptions& options, std::string_view value);
+};
+
+std::string parse_seconds(PlayerOptions& options, std::string_view text) {
   double value = 0.0;
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, value);
   if (text.empty() || ec != std::errc() || ptr != end || !(value > 0.0 && value <= kMaxSeconds)) {
-    return join({"--seconds: ", quoted(text), " is not a duration (more than 0, at most 86400)"});
+    return join({quoted(text), " is not a duration (more than 0, at most 86400)"});
   }
-  seconds = value;
+  options.seconds = value;
+  // The sweep's "whole" length is the time played.
+  options.settings.blocks = render::blocks_for_seconds(value);
   return {};
 }
 
-// One --NAME[=VALUE] [VALUE] of the command line, at args[i]; moves i past
-// a value it takes.
-std::string parse_argument(std::span<const std::string_view> args, std::size_t& i,
-                           PlayerOptions& options) {
-  std::string_view name = args[i];
+// The one value the stream takes, accepted so that a renderer's command
+// line plays as it is.
+std::string only(std::string_view text, std::string_view accepted, std::string_view why) {
+  return text == accepted ? std::string() : join({quoted(text), ": ", why});
+}
+
+const std::array<PlayerOption, 4> kPlayerOptions{{
+    // First: it sets the length a sweep of "whole" length takes.
+    {"--seconds", parse_seconds},
+    {"--rate",
+     [](PlayerOptions&, std::string_view v) {
+       return only(v, "44100", "plays at 44100 Hz only (tonquill-render writes other rates)");
+     }},
+    {"--format",
+     [](PlayerOptions&, std::string_view v) {
+       return only(v, "s16", "plays 16-bit samples only (tonquill-render writes s24 and f32)");
+     }},
+    {"--dither",
+     [](PlayerOptions&, std::string_view v) {
+       return only(v, "none", "the levels are the stream's volume: the samples are never dithered");
+     }},
+}};
+
+struct Argument {
+  std::string_view name;  // with the dashes
   std::optional<std::string_view> value;
+  const PlayerOption* own = nullptr;  // else a signal option
+};
+
+// One --NAME[=VALUE] [VALUE] of the command line, at args[i], into
+// `argument`; moves i past a value it takes.
+std::string split_argument(std::span<const std::string_view> args, std::size_t& i,
+                           Argument& argument) {
+  std::string_view name = args[i];
   if (const auto equals = name.find('='); name.starts_with("--") && equals != name.npos) {
-    value = name.substr(equals + 1);
+    argument.value = name.substr(equals + 1);
     name = name.substr(0, equals);
   }
-  if (name == "--help" || name == "--version") {
-    (name == "--help" ? options.help : options.version) = true;
-    return {};
-  }
+  argument.name = name;
   if (name == "-o" || name == "--output") {
     return join({name, ": tonquill-play writes no file (tonquill-render does)"});
   }
+  const auto own = std::find_if(kPlayerOptions.begin(), kPlayerOptions.end(),
+                                [&](const PlayerOption& option) { return option.name == name; });
+  argument.own = own == kPlayerOptions.end() ? nullptr : &*own;
   const SignalOptionInfo* option =
-      name.starts_with("--") && name != "--seconds" ? find_signal_option(name.substr(2)) : nullptr;
-  if (option == nullptr && name != "--seconds") return join({"unknown option ", quoted(args[i])});
-  const bool takes_value = option == nullptr || !option->value_name.empty();
-  if (takes_value && !value) {
-    if (i + 1 == args.size()) return join({name, ": needs a value"});
-    value = args[++i];
+      name.starts_with("--") && !argument.own ? find_signal_option(name.substr(2)) : nullptr;
+  if (option == nullptr && argument.own == nullptr) {
+    return join({"unknown option ", quoted(args[i])});
   }
-  if (option == nullptr) return parse_seconds(*value, options.seconds);
-  std::string error = apply_signal_option(options.settings, option->name, value.value_or(""));
+  const bool takes_value = argument.own != nullptr || !option->value_name.empty();
+  if (takes_value && !argument.value) {
+    if (i + 1 == args.size()) return join({name, ": needs a value"});
+    argument.value = args[++i];
+  }
+  return {};
+}
+
+std::string apply_argument(PlayerOptions& options, const Argument& argument) {
+  const std::string_view value = argument.value.value_or("");
+  if (argument.own != nullptr) {
+    std::string error = argument.own->apply(options, value);
+    return error.empty() ? error : join({argument.name, ": ", error});
+  }
+  std::string error = render::apply_signal_option(options.settings, argument.name.substr(2), value);
   return error.empty() ? error : join({"--", error});
 }
 
@@ -125,12 +174,17 @@ std::string apply_command(Player& player, WaveOutService& wave_out, std::string_
   if (value.empty() && !option->value_name.empty()) {
     return join({"error: ", word, " needs a value (", option->value_name, ")"});
   }
-  const double left = player.settings.left_level_db;
-  const double right = player.settings.right_level_db;
-  if (std::string error = apply_signal_option(player.settings, word, value); !error.empty()) {
+  Settings changed = player.settings;
+  // A sweep asked for while playing starts from the next block, not from
+  // the first one played.
+  if (word.starts_with("sweep-")) changed.sweep.start_frame = rendered_frames(*player.generator);
+  if (std::string error = render::apply_signal_option(changed, word, value); !error.empty()) {
     return join({"error: ", error});
   }
-  if (left != player.settings.left_level_db || right != player.settings.right_level_db) {
+  const bool levels_changed = changed.left_level_db != player.settings.left_level_db ||
+                              changed.right_level_db != player.settings.right_level_db;
+  player.settings = std::move(changed);
+  if (levels_changed) {
     apply_output_levels(wave_out, player.settings.left_level_db, player.settings.right_level_db);
   }
   return join({"ok ", word, value.empty() ? "" : " ", value});
@@ -140,8 +194,20 @@ std::string apply_command(Player& player, WaveOutService& wave_out, std::string_
 
 ParsedPlayerOptions parse_player_options(std::span<const std::string_view> args) {
   PlayerOptions options;
+  std::vector<Argument> arguments;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (std::string error = parse_argument(args, i, options); !error.empty()) return {{}, error};
+    if (args[i] == "--help" || args[i] == "--version") {
+      (args[i] == "--help" ? options.help : options.version) = true;
+      continue;
+    }
+    Argument argument;
+    if (std::string error = split_argument(args, i, argument); !error.empty()) return {{}, error};
+    arguments.push_back(argument);
+  }
+  std::stable_partition(arguments.begin(), arguments.end(),
+                        [](const Argument& a) { return a.name == "--seconds"; });
+  for (const Argument& argument : arguments) {
+    if (std::string error = apply_argument(options, argument); !error.empty()) return {{}, error};
   }
   return {options, {}};
 }
@@ -159,9 +225,14 @@ std::string player_usage_text() {
     line.resize(std::max<std::size_t>(line.size() + 1, 24), ' ');
     text += join({line, help, "\n"});
   };
-  for (const SignalOptionInfo& option : signal_options())
+  for (const SignalOptionInfo& option : render::signal_options())
     add(option.name, option.value_name, option.help);
-  add("seconds", "S", "play S seconds, then end (default: until quit)");
+  add("seconds", "S",
+      "play S seconds, then end (default: until quit); also the length of a sweep of "
+      "--sweep-seconds whole (without --seconds: 6 blocks, 1.11 s)");
+  add("rate", "HZ", "44100 only: the stream's rate (other rates: tonquill-render)");
+  add("format", "FMT", "s16 only: the stream's samples (s24, f32: tonquill-render)");
+  add("dither", "D", "none only: the levels are the stream's volume, the samples stay as they are");
   add("help", "", "show this text");
   add("version", "", "show the version");
   text +=
@@ -217,8 +288,8 @@ std::string run_player_command(Player& player, WaveOutService& wave_out, std::st
     return "ok quit";
   }
   if (word == "status") {
-    return join(
-        {"ok ", describe_signal(player.settings), " underruns=", std::to_string(underruns)});
+    return join({"ok ", render::describe_signal(player.settings),
+                 " underruns=", std::to_string(underruns)});
   }
   return apply_command(player, wave_out, word, value);
 }

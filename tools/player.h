@@ -22,10 +22,14 @@
 #include <string_view>
 
 #include "audio/output_stream.h"
-#include "player_settings.h"
+#include "render_options.h"
 #include "synth/signal.h"
 
 namespace tq::play {
+
+// The renderer's options: its signal options are the player's, on the
+// command line and as commands alike.
+using Settings = render::RenderOptions;
 
 inline constexpr double kEndFadeMs = 10.0;
 // Exit statuses besides 0.
@@ -45,8 +49,10 @@ struct ParsedPlayerOptions {
 };
 
 // Parses the arguments after the program name: every option of
-// signal_options() as --NAME VALUE or --NAME=VALUE, --seconds, --help and
-// --version.
+// render::signal_options() as --NAME VALUE or --NAME=VALUE, --seconds,
+// --help and --version, and --rate 44100, --format s16 and --dither none
+// (the stream's only format; the samples are never scaled, so never
+// dithered): any other rate, format or dither is an error.
 ParsedPlayerOptions parse_player_options(std::span<const std::string_view> args);
 
 // The --help text.
@@ -84,6 +90,7 @@ std::string on_player_event(Player& player, WaveOutService& wave_out, std::uint3
 
 // One line of standard input; returns its one reply line, "ok ..." or
 // "error: ...", without the newline. A command that fails changes nothing.
+// A sweep command starts the sweep afresh from the next block.
 // `underruns` is the service's count, for status.
 std::string run_player_command(Player& player, WaveOutService& wave_out, std::string_view line,
                                std::uint64_t underruns);
