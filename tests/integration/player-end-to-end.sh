@@ -70,17 +70,13 @@ tq_wait_until 10 tq_gone "$play_pid" || tq_fail "quit ends the player"
 wait "$play_pid" || tq_fail "quit ends with status 0"
 ! tonquill_stream || tq_fail "no stream of the player is left on the server"
 
-for ending in SIGTERM seconds; do
-  if [ "$ending" = seconds ]; then
-    "$play" --seconds 0.5 </dev/null 2>"$work/stderr-$ending" &
-  else
-    "$play" </dev/null 2>"$work/stderr-$ending" &
-  fi
+# SIGTERM, and the end of --seconds.
+for arguments in "" "--seconds 0.5"; do
+  "$play" $arguments </dev/null 2>/dev/null &
   play_pid=$!
-  tq_wait_until 10 tonquill_stream || tq_fail "$ending: the player plays"
-  [ "$ending" = seconds ] || kill -TERM "$play_pid"
-  tq_wait_until 10 tq_gone "$play_pid" || tq_fail "$ending ends the player"
-  wait "$play_pid" || tq_fail "$ending ends with status 0"
+  tq_wait_until 10 tonquill_stream || tq_fail "the player plays ($arguments)"
+  [ -n "$arguments" ] || kill -TERM "$play_pid"
+  tq_wait_until 10 tq_gone "$play_pid" && wait "$play_pid" || tq_fail "ends with 0 ($arguments)"
 done
 exec {commands}>&-
 echo "player end to end: ok"
