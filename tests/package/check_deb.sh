@@ -26,7 +26,7 @@ workflow() {
 
 run_lintian() {
   need_deb "$1"
-  # Errors fail the test; warnings and notes are printed for the README.
+  # Errors fail the test; warnings and notes are printed for docs/packaging.md.
   lintian --display-level '>=pedantic' --fail-on error "$1"
 }
 
