@@ -40,6 +40,14 @@ cpu_ns() {
   cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ total += $1 } END { print total + 0 }'
 }
 now() { date +%s.%N; }
+# Each thread of a process: id, name and the nanoseconds it has run.
+thread_run_times() {
+  local task
+  for task in "/proc/$1"/task/*; do
+    printf '%s %s %s\n' "${task##*/}" "$(tr ' ' '_' <"$task/comm")" \
+      "$(cut -d' ' -f1 "$task/schedstat")"
+  done | LC_ALL=C sort
+}
 
 # The sink's monitor recorded with each chunk's arrival time, for
 # app_latency.py analyse.
@@ -100,7 +108,11 @@ pids+=("$pacat_pid")
 sleep 2
 play_before=$(cpu_ns "$play_pid")
 pacat_before=$(cpu_ns "$pacat_pid")
+thread_run_times "$play_pid" >"$work/threads-before"
 sleep "$seconds"
+thread_run_times "$play_pid" >"$work/threads-after"
+LC_ALL=C join "$work/threads-before" "$work/threads-after" | awk -v s="$seconds" '
+  { printf "tonquill-play thread %s (%s): %.3f %% of one core\n", $1, $2, ($5 - $3) / s / 1e7 }'
 play_ns=$(($(cpu_ns "$play_pid") - play_before))
 pacat_ns=$(($(cpu_ns "$pacat_pid") - pacat_before))
 awk -v p="$play_ns" -v q="$pacat_ns" -v s="$seconds" 'BEGIN {
