@@ -34,6 +34,10 @@ using Clock = std::chrono::steady_clock;
 // How long the end may wait for the device to hand the faded block back
 // before the stream is closed regardless (the device may be away).
 constexpr std::chrono::milliseconds kEndTimeLimit{900};
+// How long past --seconds the end is asked for by the clock, should the
+// played frames not have got there (the device away): the start's latency
+// and the queued buffers come first.
+constexpr std::chrono::milliseconds kSecondsGrace{1500};
 constexpr tq::NotifyTarget kPlayerTarget = 1;
 
 struct DeviceEvent {
@@ -124,8 +128,15 @@ std::string no_device_text(const tq::SoundService& sound, const std::string& not
 
 class PlayLoop {
  public:
-  PlayLoop(tq::play::Player& player, tq::SoundService& sound, DeviceEvents& events, int signals)
-      : player_(player), sound_(sound), events_(events), signals_(signals) {}
+  PlayLoop(tq::play::Player& player, tq::SoundService& sound, DeviceEvents& events, int signals,
+           std::optional<double> seconds)
+      : player_(player), sound_(sound), events_(events), signals_(signals) {
+    if (seconds) {
+      seconds_limit_ =
+          Clock::now() + kSecondsGrace +
+          std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(*seconds));
+    }
+  }
 
   void run() {
     while (player_.phase != tq::play::PlayerPhase::kFinished) {
@@ -136,6 +147,7 @@ class PlayLoop {
       if (fds[1].revents != 0) take_signal();
       if (fds[0].revents != 0) take_device_events();
       if (fds[2].revents != 0) take_commands();
+      if (seconds_limit_ && Clock::now() >= *seconds_limit_) tq::play::end_player(player_);
       note_end();
       if (end_limit_ && Clock::now() >= *end_limit_) tq::play::stop_player(player_, service());
     }
@@ -144,9 +156,11 @@ class PlayLoop {
  private:
   tq::WaveOutService& service() { return sound_.service(); }
 
+  // Until the nearer of the time limits, or for ever.
   int wait_ms() const {
-    if (!end_limit_) return -1;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*end_limit_ - Clock::now());
+    const std::optional<Clock::time_point> limit = end_limit_ ? end_limit_ : seconds_limit_;
+    if (!limit) return -1;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*limit - Clock::now());
     return static_cast<int>(std::max<std::int64_t>(left.count(), 0));
   }
   void take_signal() {
@@ -183,6 +197,7 @@ class PlayLoop {
   int signals_;
   InputLines input_;
   std::optional<Clock::time_point> end_limit_;
+  std::optional<Clock::time_point> seconds_limit_;
 };
 
 }  // namespace
@@ -209,7 +224,7 @@ int main(int argc, char** argv) {
   const tq::StreamOpening opening =
       tq::play::start_player(player, sound.service(), kPlayerTarget, parsed.options.seconds);
   if (!opening.opened) return fail(tq::play::kNoSoundDevice, no_device_text(sound, opening.notice));
-  PlayLoop(player, sound, events, signals).run();
+  PlayLoop(player, sound, events, signals, parsed.options.seconds).run();
   close(signals);
   return 0;
 }
