@@ -221,7 +221,9 @@ bool render_varying(const Shape& shape, const SineTable& table, const Phases& ph
 double sweep_position(const SweepSettings& sweep, int rate, std::int64_t frame) {
   const double length = sweep.seconds * rate;
   if (!(length > 0.0)) return 1.0;
-  const double u = static_cast<double>(frame) / length;
+  // Before its start frame the sweep waits at its start.
+  const double u =
+      static_cast<double>(std::max<std::int64_t>(frame - sweep.start_frame, 0)) / length;
   switch (sweep.repeat) {
     case SweepRepeat::kOnce:
       return std::min(u, 1.0);

@@ -53,6 +53,9 @@ struct SweepSettings {
   double seconds = 1.0;
   SweepLaw law = SweepLaw::kLog;  // log: constant octaves per second
   SweepRepeat repeat = SweepRepeat::kOnce;
+  // The frame the sweep starts at: 0 for a rendered file; a live player's
+  // sweep starts where it is asked for.
+  std::int64_t start_frame = 0;
 };
 
 // `on_periods` periods of the common frequency sound, `off_periods` are
