@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <memory>
@@ -54,6 +55,27 @@ TEST(Signal, DefaultsAndAnOwnFrequencyEqualToTheCommonOneAreTheWindowsBlocks) {
     for (int c = 0; c < 2; ++c) {
       EXPECT_EQ(render<tq::Block>(settings, 3, c), expected[c]) << kind << " channel " << c;
       EXPECT_EQ(render<tq::Block>(own, 3, c), expected[c]) << kind << " own, channel " << c;
+    }
+  }
+}
+
+// The phase runs on under noise, so a waveform chosen after it starts where
+// it would have been had it played from the start.
+TEST(Signal, PhaseRunsOnUnderNoise) {
+  for (tq::WaveformKind noise : {tq::kWhiteNoise, tq::kPinkNoise, tq::kBrownNoise}) {
+    for (bool swept : {false, true}) {
+      SignalSettings square = both(tq::kSquare, 440.0);
+      square.channels[0].own_frequency = 997.0;
+      if (swept) square.sweep = tq::SweepSettings{2000.0, 1.0};
+      SignalSettings first = square;
+      first.channels[0].waveform = first.channels[1].waveform = noise;
+      for (int c = 0; c < 2; ++c) {
+        const auto later = render<tq::Block>(first, 2, c, &square);
+        const auto throughout = render<tq::Block>(square, 2, c);
+        EXPECT_TRUE(std::equal(later.begin() + tq::kBlockFrames, later.end(),
+                               throughout.begin() + tq::kBlockFrames))
+            << noise << (swept ? " swept" : "") << " channel " << c;
+      }
     }
   }
 }

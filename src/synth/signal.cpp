@@ -537,6 +537,17 @@ struct BlockPlan {
   std::uint32_t common_step = 0;
 };
 
+// How far a channel's phase moves over one block (modulo 2^32).
+std::uint32_t block_phase_advance(const SignalScratch& scratch, const BlockPlan& plan,
+                                  std::optional<std::uint32_t> own_step) {
+  if (own_step || !plan.swept) {
+    return (own_step ? *own_step : plan.common_step) * static_cast<std::uint32_t>(kBlockFrames);
+  }
+  std::uint32_t advance = 0;
+  for (const std::uint32_t step : scratch.common_steps) advance += step;
+  return advance;
+}
+
 // Renders channel c's samples into its buffer and advances its phase.
 // Returns false, touching nothing, for a code it does not know.
 template <typename Sample>
@@ -545,13 +556,16 @@ bool render_channel(SignalGenerator& generator, const SignalSettings& settings,
   const ChannelSettings& channel = settings.channels[c];
   ChannelState& state = generator.state.channels[c];
   state.waveform = channel.waveform;
+  std::optional<std::uint32_t> own_step;
+  if (channel.own_frequency) own_step = phase_step(*channel.own_frequency, settings.rate);
   if (is_noise(channel.waveform)) {
     render_noise<Sample>(generator, settings, c);
+    // The phase runs on under noise, as the window's does, so a periodic
+    // waveform chosen later carries on from where it would have been.
+    state.phase += block_phase_advance(generator.scratch, plan, own_step);
     return true;
   }
   const std::uint32_t offset = phase_offset(channel.phase_degrees);
-  std::optional<std::uint32_t> own_step;
-  if (channel.own_frequency) own_step = phase_step(*channel.own_frequency, settings.rate);
   const Shape shape = shape_of(channel);
   const ChannelSpan<Sample> out = channel_buffer<Sample>(generator.scratch, c);
   if (!plan.bursting && (own_step || !plan.swept)) {
