@@ -13,10 +13,14 @@ set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
 set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/aarch64-linux-gnu/pkgconfig:/usr/share/pkgconfig)
 unset(ENV{PKG_CONFIG_PATH})
 
-# qemu-user finds the arm64 loader and C library of the cross toolchain
-# under -L; the other arm64 libraries are where multiarch puts them.
+# qemu-user runs the programs with the arm64 loader and C library that
+# multiarch installs (libc6:arm64, which the arm64 -dev packages bring) in
+# /lib/aarch64-linux-gnu, beside the other arm64 libraries. No -L
+# /usr/aarch64-linux-gnu: its loader, the cross toolchain's, would load
+# multiarch's libc.so.6 of another build, and the two together hang in
+# threads' timed waits.
 find_program(TQ_QEMU_AARCH64 qemu-aarch64 REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${TQ_QEMU_AARCH64} -L /usr/aarch64-linux-gnu)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${TQ_QEMU_AARCH64})
 
 # The architecture of the Debian package (cmake/packaging.cmake).
 set(TQ_DEB_ARCHITECTURE arm64 CACHE STRING "")
