@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Draws the README pictures from raw renderer output.
+"""Draws the pictures of docs/generator.md from raw renderer output.
 
 Usage: plot_waveforms.py RAW_DIR OUT_DIR
 RAW_DIR holds <waveform>.raw files written by `tonquill-render -o -`

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -15,6 +17,7 @@
 #include "audio/output_level.h"
 #include "sound_file.h"
 #include "synth/random_source.h"
+#include "synth/sample_format.h"
 #include "synth/waveform.h"
 
 namespace {
@@ -40,11 +43,12 @@ TEST(RenderOptions, GoodCommandLines) {
   const auto r = parse({"--left", "pink", "--right=pulse", "--frequency", "22050", "--left-level",
                         "-6", "--right-level=-99", "--seconds", "2", "-o", "out.flac"});
   const auto& o = r.options;
-  EXPECT_EQ(std::tie(r.error, o.left, o.right, o.frequency, o.left_level_db, o.right_level_db,
-                     o.blocks, o.output),
+  EXPECT_EQ(std::tie(r.error, o.signal.channels[0].waveform, o.signal.channels[1].waveform,
+                     o.signal.frequency, o.left_level_db, o.right_level_db, o.blocks, o.output),
             std::tuple("", tq::kPinkNoise, tq::kPulse, 22050.0, -6.0, -99.0, 11, "out.flac"));
   const auto d = parse({"--blocks", "7", "-o", "-"}).options;  // the defaults
-  EXPECT_EQ(std::tie(d.left, d.right, d.frequency, d.left_level_db, d.right_level_db, d.blocks),
+  EXPECT_EQ(std::tie(d.signal.channels[0].waveform, d.signal.channels[1].waveform,
+                     d.signal.frequency, d.left_level_db, d.right_level_db, d.blocks),
             std::tuple(tq::kSine, tq::kSine, 1000.0, 0.0, 0.0, 7));
   EXPECT_EQ(parse({"-o", "x.AIF"}).options.blocks, 6);  // one second
   EXPECT_TRUE(parse({"--help"}).options.help && parse({"--version"}).options.version);
@@ -164,6 +168,271 @@ TEST(SoundOutput, UncommittedFileIsRemoved) {
     EXPECT_FALSE(fs::exists(dir.path / "a.flac"));
   }
   EXPECT_TRUE(fs::is_empty(dir.path));
+}
+
+// The workbench's options: each row a command line and what it must set.
+TEST(RenderOptions, SignalOptionsSetTheSettings) {
+  using O = tq::render::RenderOptions;
+  const std::pair<std::vector<std::string_view>, bool (*)(const O&)> cases[] = {
+      {{"--left", "brown"}, [](const O& o) { return o.signal.channels[0].waveform == 8; }},
+      {{"--right-frequency", "441.5"},
+       [](const O& o) { return o.signal.channels[1].own_frequency == 441.5; }},
+      {{"--left-phase", "360", "--right-phase", "90"},
+       [](const O& o) {
+         return o.signal.channels[0].phase_degrees == 360 &&
+                o.signal.channels[1].phase_degrees == 90;
+       }},
+      {{"--right-invert"},
+       [](const O& o) { return !o.signal.channels[0].invert && o.signal.channels[1].invert; }},
+      {{"--left-duty", "25"}, [](const O& o) { return o.signal.channels[0].duty_percent == 25; }},
+      {{"--sweep-to", "20000", "--sweep-law=linear", "--sweep-repeat", "bounce", "--sweep-seconds",
+        "2.5"},
+       [](const O& o) {
+         const auto& w = o.signal.sweep;
+         return w && w->to_frequency == 20000 && w->seconds == 2.5 &&
+                w->law == tq::SweepLaw::kLinear && w->repeat == tq::SweepRepeat::kBounce;
+       }},
+      {{"--sweep-to", "8000", "--seconds", "2"},  // the whole length: 11 blocks
+       [](const O& o) {
+         const auto& w = o.signal.sweep;
+         return w && w->seconds == 11 * 8192 / 44100.0 && w->law == tq::SweepLaw::kLog &&
+                w->repeat == tq::SweepRepeat::kOnce;
+       }},
+      {{"--burst-on", "4", "--burst-off", "6"},
+       [](const O& o) {
+         return o.signal.burst.on_periods == 4 && o.signal.burst.off_periods == 6;
+       }},
+      {{"--fade-in", "10", "--fade-out", "20.5"},
+       [](const O& o) {
+         return o.signal.fade_in_ms == 10 && o.signal.fade_out_ms == 20.5 &&
+                o.signal.end_frame == 6 * 8192;
+       }},
+      {{"--frequency", "48000", "--seconds", "1", "--rate", "96000"},  // the rate goes first
+       [](const O& o) { return o.signal.rate == 96000 && o.blocks == 12; }},
+      {{},
+       [](const O& o) {
+         return o.format == tq::SampleFormat::kS16 && o.dither == tq::Dither::kNone;
+       }},
+      {{"--format", "s24"}, [](const O& o) { return o.dither == tq::Dither::kTpdf; }},
+      {{"--format", "s24", "--dither", "none"},
+       [](const O& o) { return o.dither == tq::Dither::kNone; }},
+      {{"--format", "f32", "-o", "x.aiff"},
+       [](const O& o) { return o.format == tq::SampleFormat::kF32; }},
+  };
+  for (const auto& [args, holds] : cases) {
+    std::vector<std::string_view> line = args;
+    if (std::find(line.begin(), line.end(), "-o") == line.end())
+      line.insert(line.end(), {"-o", "x.wav"});
+    const auto r = parse(line);
+    EXPECT_EQ(r.error, "") << args.front();
+    EXPECT_TRUE(holds(r.options)) << (args.empty() ? "defaults" : args.front());
+  }
+}
+
+TEST(RenderOptions, BadSignalValuesNameTheOptionAndRange) {
+  const std::pair<std::vector<std::string_view>, std::string_view> cases[] = {
+      {{"--left-frequency", "22050.5"}, "--left-frequency: '22050.5' is out of range (0 to 22050)"},
+      {{"--rate", "8000", "--frequency", "4001"},
+       "--frequency: '4001' is out of range (0 to 4000)"},
+      {{"--right-phase", "361"}, "--right-phase: '361' is out of range (0 to 360)"},
+      {{"--left-duty", "100"}, "--left-duty: '100' is out of range (more than 0, less than 100)"},
+      {{"--right-duty", "0"}, "--right-duty: '0' is out of range (more than 0, less than 100)"},
+      {{"--sweep-to", "abc"}, "--sweep-to: 'abc' is not a number"},
+      {{"--sweep-seconds", "0"},
+       "--sweep-seconds: '0' is out of range (more than 0, at most 86400)"},
+      {{"--sweep-law", "exp"}, "--sweep-law: unknown sweep law 'exp' (log, linear)"},
+      {{"--sweep-repeat", "twice"},
+       "--sweep-repeat: unknown sweep repeat 'twice' (once, repeat, bounce)"},
+      {{"--burst-on", "1.5"}, "--burst-on: '1.5' is not a whole number"},
+      {{"--burst-off", "-1"}, "--burst-off: '-1' is out of range (0 to 1000000)"},
+      {{"--fade-in", "-5"}, "--fade-in: '-5' is out of range (0 to 86400000)"},
+      {{"--rate", "7999"}, "--rate: '7999' is out of range (8000 to 192000)"},
+      {{"--rate", "44100.5"}, "--rate: '44100.5' is not a whole number"},
+      {{"--format", "s32"}, "--format: unknown format 's32' (s16, s24, f32)"},
+      {{"--dither", "rect"}, "--dither: unknown dither 'rect' (tpdf, none)"},
+      {{"--format", "f32", "-o", "x.flac"}, "--format: f32 does not go into FLAC (s16 or s24)"},
+      {{"--left-invert=on"}, "--left-invert: takes no value"},
+      {{"--sweep-to", "1000", "--frequency", "0"}, "--sweep-law: log needs --frequency"},
+      {{"--burst-off", "3"}, "--burst-off: needs --burst-on (1 to 1000000)"},
+  };
+  for (const auto& [args, message] : cases) {
+    std::vector<std::string_view> line = args;
+    if (std::find(line.begin(), line.end(), "-o") == line.end())
+      line.insert(line.end(), {"-o", "x.wav"});
+    const std::string error = parse(line).error;
+    EXPECT_EQ(error.find(message), 0u) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+  }
+}
+
+// What a live player does: one option at a time, and its status line.
+TEST(SignalOptions, ApplyOneByNameAndDescribe) {
+  tq::render::RenderOptions options;
+  const std::tuple<std::string_view, std::string_view, std::string_view> steps[] = {
+      {"left-invert", "", ""},
+      {"right-invert", "on", ""},
+      {"right-invert", "off", ""},
+      {"left-frequency", "500", ""},
+      {"sweep-to", "2000", ""},
+      {"sweep-law", "linear", ""},
+      {"right-phase", "90", ""},
+      {"left-invert", "yes", "left-invert: 'yes' is not on or off"},
+      {"frequency", "22051", "frequency: '22051' is out of range (0 to 22050)"},
+      {"rate", "48000", "unknown option 'rate'"},
+  };
+  for (const auto& [name, value, error] : steps) {
+    const std::string before = tq::render::describe_signal(options);
+    EXPECT_EQ(tq::render::apply_signal_option(options, name, value), error) << name;
+    if (!error.empty()) {
+      EXPECT_EQ(tq::render::describe_signal(options), before) << name;
+    }
+  }
+  const std::string status = tq::render::describe_signal(options);
+  for (const std::string_view pair : {"left-invert=on", "right-invert=off", "left-frequency=500",
+                                      "right-frequency=off", "sweep-to=2000", "right-phase=90"})
+    EXPECT_NE(status.find(pair), std::string::npos) << pair << " in " << status;
+  EXPECT_EQ(options.signal.sweep->law, tq::SweepLaw::kLinear);
+  // Every listed option takes back what the status line says.
+  tq::render::RenderOptions again;
+  std::size_t applied = 0;
+  for (const auto& info : tq::render::signal_options()) {
+    const std::string key = std::string(info.name) + "=";
+    const auto at = status.find(" " + key) == std::string::npos ? 0 : status.find(" " + key) + 1;
+    ASSERT_EQ(status.compare(at, key.size(), key), 0) << key;
+    const auto end = status.find(' ', at);
+    const std::string value =
+        status.substr(at + key.size(), end == std::string::npos ? end : end - at - key.size());
+    EXPECT_EQ(tq::render::apply_signal_option(again, info.name, value), "") << key << value;
+    ++applied;
+  }
+  EXPECT_EQ(tq::render::describe_signal(again), status);
+  EXPECT_GE(applied, 21u);
+}
+
+TEST(SampleFormat, TpdfDitherSpansOneBitEitherWayAroundZero) {
+  tq::DitherSource source;
+  double sum = 0.0, squares = 0.0;
+  double low = 0.0, high = 0.0;
+  constexpr int kDraws = 200000;
+  for (int i = 0; i < kDraws; ++i) {
+    const double d = tq::next_tpdf(source);
+    sum += d;
+    squares += d * d;
+    low = std::min(low, d);
+    high = std::max(high, d);
+  }
+  EXPECT_NEAR(sum / kDraws, 0.0, 0.01);
+  EXPECT_NEAR(squares / kDraws, 1.0 / 6.0, 0.005);  // two uniform draws: 2 * 1/12
+  EXPECT_TRUE(low >= -1.0 && low < -0.95 && high <= 1.0 && high > 0.95) << low << " " << high;
+}
+
+// A rendered file's header and samples, read back.
+struct ReadBack {
+  SF_INFO info{};
+  std::vector<int> samples;  // full scale 2^31
+  std::vector<float> floats;
+};
+
+ReadBack read_back(const std::string& path) {
+  ReadBack back;
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &back.info);
+  if (file == nullptr) return back;
+  const auto count = static_cast<std::size_t>(back.info.frames * back.info.channels);
+  back.samples.resize(count);
+  back.floats.resize(count);
+  back.samples.resize(static_cast<std::size_t>(
+      sf_read_int(file, back.samples.data(), static_cast<sf_count_t>(count))));
+  sf_seek(file, 0, SEEK_SET);
+  back.floats.resize(static_cast<std::size_t>(
+      sf_read_float(file, back.floats.data(), static_cast<sf_count_t>(count))));
+  sf_close(file);
+  return back;
+}
+
+TEST(RenderTool, FilesTakeTheRateAndFormatAsked) {
+  const TempDir dir("tq_render_formats");
+  const std::tuple<std::string_view, std::string_view, int, int> cases[] = {
+      {"s16", "a.wav", 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+      {"s24", "b.flac", 96000, SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
+      {"f32", "c.wav", 8000, SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+      {"s24", "d.aiff", 192000, SF_FORMAT_AIFF | SF_FORMAT_PCM_24},
+      {"f32", "e.aiff", 44100, SF_FORMAT_AIFF | SF_FORMAT_FLOAT},
+  };
+  for (const auto& [format, name, rate, sf_format] : cases) {
+    const std::string path = (dir.path / name).string();
+    const std::string command = std::string(TQ_RENDER_BINARY " --blocks 1 --format ") +
+                                std::string(format) + " --rate " + std::to_string(rate) + " -o " +
+                                path;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const ReadBack back = read_back(path);
+    EXPECT_EQ(std::tie(back.info.samplerate, back.info.format, back.info.frames),
+              std::tuple(rate, sf_format, 8192))
+        << command;
+  }
+}
+
+// The same sine at 16 and 24 bits and as floats: the wider formats keep the
+// fraction the 16-bit samples round away; raw output holds the same values.
+TEST(RenderTool, WiderFormatsHoldTheSameSignalFiner) {
+  const TempDir dir("tq_render_fine");
+  const std::string base = TQ_RENDER_BINARY " --frequency 997 --right-level -6 --blocks 1 ";
+  const auto render = [&](const std::string& args, const std::string& name) {
+    const std::string path = (dir.path / name).string();
+    EXPECT_EQ(std::system((base + args + " -o " + path).c_str()), 0) << args;
+    return read_back(path);
+  };
+  const ReadBack s16 = render("--dither none", "a.wav");
+  const ReadBack s24 = render("--format s24 --dither none", "b.wav");
+  const ReadBack f32 = render("--format f32", "c.wav");
+  ASSERT_EQ(s24.samples.size(), s16.samples.size());
+  ASSERT_EQ(f32.floats.size(), s16.samples.size());
+  int fractions = 0;
+  for (std::size_t i = 0; i < s16.samples.size(); ++i) {
+    const double s24_on_16 = (s24.samples[i] / 256) / 256.0;
+    // s16 takes -6 dB as the window's volume word: 0.50098 rather than 0.50119.
+    EXPECT_NEAR(s24_on_16, s16.samples[i] / 65536.0, i % 2 == 0 ? 1.0 : 7.0) << i;
+    EXPECT_NEAR(f32.floats[i] * 32768.0, s24_on_16, 0.5 / 256 + 1e-3) << i;
+    fractions += (s24.samples[i] / 256) % 256 != 0;
+  }
+  EXPECT_GT(fractions, 1000);
+
+  std::FILE* pipe = popen((base + "--format s24 --dither none -o -").c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::vector<unsigned char> bytes(3 * s24.samples.size() + 3);
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), pipe));
+  EXPECT_EQ(pclose(pipe), 0);
+  ASSERT_EQ(bytes.size(), 3 * s24.samples.size());
+  for (std::size_t i = 0; i < s24.samples.size(); ++i) {
+    const std::int32_t raw =
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes[3 * i]) << 8 |
+                                  static_cast<std::uint32_t>(bytes[3 * i + 1]) << 16 |
+                                  static_cast<std::uint32_t>(bytes[3 * i + 2]) << 24);
+    ASSERT_EQ(raw, s24.samples[i]) << i;
+  }
+}
+
+// Dither changes the samples of a channel with a level, by at most two
+// steps, and the same way on every run.
+TEST(RenderTool, DitherIsDeterministic) {
+  const TempDir dir("tq_render_dither");
+  const auto render = [&](const std::string& dither, const std::string& name) {
+    const std::string path = (dir.path / name).string();
+    const std::string command =
+        TQ_RENDER_BINARY " --left-level -6 --blocks 2 --dither " + dither + " -o " + path;
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return read_back(path).samples;
+  };
+  const auto first = render("tpdf", "a.wav");
+  const auto second = render("tpdf", "b.wav");
+  const auto plain = render("none", "c.wav");
+  ASSERT_EQ(first.size(), 2u * 2 * 8192);
+  EXPECT_TRUE(first == second);
+  int changed = 0;
+  for (std::size_t i = 0; i < first.size(); i += 2) {
+    EXPECT_LE(std::abs(first[i] / 65536 - plain[i] / 65536), 2) << i;
+    changed += first[i] != plain[i];
+  }
+  EXPECT_GT(changed, 1000);
 }
 
 }  // namespace

@@ -54,9 +54,11 @@ int main(int argc, char** argv) {
 
   tq::render::SoundOutput output;
   std::string error;
-  if (!output.open(options.output, error)) return fail(tq::render::join({"-o: ", error}));
+  const tq::render::OutputFormat format{options.signal.rate, options.format};
+  if (!output.open(options.output, format, error)) return fail(tq::render::join({"-o: ", error}));
   const bool rendered = tq::render::render_signal(
-      options, [&](const tq::Block& block) { return output.write(block, error); });
+      options,
+      [&](const tq::render::SampleSpan& samples) { return output.write_samples(samples, error); });
   if (!rendered || !output.commit(error)) return fail(tq::render::join({"-o: ", error}));
   return 0;
 }

@@ -32,7 +32,7 @@ workflow() {
 run_lintian() {
   local deb
   for deb in "$@"; do need_deb "$deb"; done
-  # Errors fail the test; warnings and notes are printed for the docs.
+  # Errors fail the test; warnings and notes are printed for docs/packaging.md.
   lintian --display-level '>=pedantic' --fail-on error "$@"
 }
 

@@ -1,6 +1,6 @@
 // The Linux desktop program: the panel window over the generator core,
-// sound through the sound server or ALSA (sound_service.h). The command
-// line is not read.
+// sound through the sound server or ALSA (platform/linux/sound_service.h).
+// The command line is not read.
 
 #include <QApplication>
 #include <cstdio>

@@ -7,8 +7,8 @@
 #include <QIcon>
 
 #include "app/generator.h"
+#include "platform/linux/sound_service.h"
 #include "platform/qt/main_window.h"
-#include "platform/qt/sound_service.h"
 
 namespace tq::qt {
 

@@ -4,7 +4,8 @@
 // when a server answers at start or one is expected (the environment names
 // one, or the user's runtime folder holds its socket: a desktop whose
 // server starts after the program); ALSA otherwise, on machines without a
-// sound server. No server is ever started for the program.
+// sound server. No server is ever started for the program. Both the
+// window and the live player choose through it; it includes no Qt.
 
 #include <cstdint>
 #include <memory>
@@ -12,7 +13,7 @@
 #include "platform/alsa/alsa_wave_out.h"
 #include "platform/pulse/pulse_wave_out.h"
 
-namespace tq::qt {
+namespace tq {
 
 class SoundService {
  public:
@@ -31,4 +32,4 @@ class SoundService {
   std::unique_ptr<AlsaWaveOut> alsa_;
 };
 
-}  // namespace tq::qt
+}  // namespace tq

@@ -1,6 +1,6 @@
-#include "platform/qt/sound_service.h"
+#include "platform/linux/sound_service.h"
 
-namespace tq::qt {
+namespace tq {
 
 SoundService::SoundService(const PulseWaveOut::EventSink& sink) {
   pulse_ = std::make_unique<PulseWaveOut>(sink);
@@ -26,4 +26,4 @@ bool SoundService::device_lost() const {
   return pulse_ ? pulse_->device_lost() : alsa_->device_lost();
 }
 
-}  // namespace tq::qt
+}  // namespace tq
