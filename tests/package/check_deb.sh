@@ -99,7 +99,7 @@ check_depends_on() {
   local depends="$1" library
   shift
   for library in "$@"; do
-    grep -Eq "(^|, )$library \(>= [^)]+\)" <<<"$depends" || fail "Depends lacks $library: $depends"
+    grep -Eq "(^|, )${library//+/\\+} \(>= [^)]+\)" <<<"$depends" || fail "Depends lacks $library: $depends"
   done
 }
 
@@ -182,7 +182,7 @@ tools() {
   [ "$(dpkg-deb -f "$deb" Architecture)" = "$arch" ] || fail "Architecture is not $arch"
   local depends
   depends="$(dpkg-deb -f "$deb" Depends)"
-  check_depends_on "$depends" libc6 libstdc++6 libsndfile1 libasound2
+  check_depends_on "$depends" libc6 libstdc++6 libsndfile1 libasound2 libpulse0
   ! grep -Eqi 'qt|libx|wayland' <<<"$depends" || fail "Qt or a display library among the Depends: $depends"
 
   extract "$deb"
