@@ -10,7 +10,8 @@
 #    player's standard input, until the sink's monitor has the new
 #    frequency; level latency: "left-level -30" / "left-level 0" until the
 #    monitor has the new level (bench/app_latency.py, which the window's
-#    figures use too).
+#    figures use too);
+#  - quit to exit: from "quit" written until the process is gone.
 # Everything started here is stopped by its PID at the end, also on failure.
 #
 # Usage: bench/player_metrics.sh [SECONDS]   (TQ_PLAYER_BUILD_DIR: default build/dev;
@@ -118,6 +119,12 @@ pacat_ns=$(($(cpu_ns "$pacat_pid") - pacat_before))
 awk -v p="$play_ns" -v q="$pacat_ns" -v s="$seconds" 'BEGIN {
   printf "tonquill-play: %.3f %% of one core\npacat: %.3f %% of one core\n", p / s / 1e7, q / s / 1e7
   printf "tonquill-play / pacat: %.2f\n", (q > 0 ? p / q : 0) }'
+quit_ns=$(date +%s%N)
 echo quit >&"$commands"
-tq_wait_until 5 tq_gone "$play_pid" && echo "quit: ended" || echo "quit: still running"
+until tq_gone "$play_pid"; do
+  [ $(($(date +%s%N) - quit_ns)) -lt 5000000000 ] || break
+  sleep 0.01
+done
+tq_gone "$play_pid" && echo "quit to exit: $((($(date +%s%N) - quit_ns) / 1000000)) ms" ||
+  echo "quit: still running after 5 s"
 grep -c '^ok' "$work/replies" | sed 's/^/replies ok: /'

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <memory>
+#include <numbers>
 #include <vector>
 
 namespace {
@@ -57,6 +59,27 @@ TEST(Signal, DefaultsAndAnOwnFrequencyEqualToTheCommonOneAreTheWindowsBlocks) {
   }
 }
 
+// The phase runs on under noise, so a waveform chosen after it starts where
+// it would have been had it played from the start.
+TEST(Signal, PhaseRunsOnUnderNoise) {
+  for (tq::WaveformKind noise : {tq::kWhiteNoise, tq::kPinkNoise, tq::kBrownNoise}) {
+    for (bool swept : {false, true}) {
+      SignalSettings square = both(tq::kSquare, 440.0);
+      square.channels[0].own_frequency = 997.0;
+      if (swept) square.sweep = tq::SweepSettings{2000.0, 1.0};
+      SignalSettings first = square;
+      first.channels[0].waveform = first.channels[1].waveform = noise;
+      for (int c = 0; c < 2; ++c) {
+        const auto later = render<tq::Block>(first, 2, c, &square);
+        const auto throughout = render<tq::Block>(square, 2, c);
+        EXPECT_TRUE(std::equal(later.begin() + tq::kBlockFrames, later.end(),
+                               throughout.begin() + tq::kBlockFrames))
+            << noise << (swept ? " swept" : "") << " channel " << c;
+      }
+    }
+  }
+}
+
 TEST(Signal, FineSamplesAreTheSixteenBitOnesWithTheFractionKept) {
   for (tq::WaveformKind kind : {tq::kSine, tq::kTriangle, tq::kSawtooth, tq::kSquare}) {
     const auto coarse = render<tq::Block>(both(kind, 997.0), 2, 0);
@@ -71,18 +94,21 @@ TEST(Signal, PhaseMovesAChannelWithinItsPeriodAndInvertNegatesIt) {
     tq::WaveformKind kind;
     double degrees;
     bool invert;
-    int lead;  // right[n] == sign * left[n + lead] at 441 Hz (100 samples a period)
+    int lead;           // right[n] == sign * left[n + lead] at 441 Hz (100 samples a period)
+    bool live = false;  // the phase set after a first block at 0
   };
   for (const Case& t : {Case{tq::kSine, 90, false, 25}, Case{tq::kSine, 0, true, 0},
                         Case{tq::kTriangle, 180, false, 50}, Case{tq::kSawtooth, 270, true, 75},
-                        Case{tq::kPulse, 90, false, 25}, Case{tq::kSine, 450, false, 25}}) {
+                        Case{tq::kPulse, 90, false, 25}, Case{tq::kSine, 450, false, 25},
+                        Case{tq::kSine, 90, false, 25, true}}) {
     SignalSettings settings = both(t.kind, 441.0);
     settings.channels[1].phase_degrees = t.degrees;
     settings.channels[1].invert = t.invert;
-    const auto left = render<tq::FineBlock>(settings, 1, 0);
-    const auto right = render<tq::FineBlock>(settings, 1, 1);
+    const SignalSettings first = t.live ? both(t.kind, 441.0) : settings;
+    const auto left = render<tq::FineBlock>(first, 2, 0, &settings);
+    const auto right = render<tq::FineBlock>(first, 2, 1, &settings);
     const double sign = t.invert ? -1.0 : 1.0;
-    for (std::size_t n = 0; n + 100 < left.size(); ++n) {
+    for (std::size_t n = tq::kBlockFrames; n + 100 < left.size(); ++n) {
       ASSERT_NEAR(right[n], sign * left[n + t.lead], 0.05) << t.kind << " at " << n;
     }
   }
@@ -213,13 +239,24 @@ double band_power(const std::vector<double>& x, int rate, double hz) {
     for (int bin = centre - 3; bin <= centre + 3; ++bin) {
       std::complex<double> sum;
       for (int i = 0; i < n; ++i) {
-        const double hann = 0.5 - 0.5 * std::cos(2 * M_PI * i / n);
-        sum += hann * x[start + i] * std::polar(1.0, -2 * M_PI * bin * i / n);
+        const double hann = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / n);
+        sum += hann * x[start + i] * std::polar(1.0, -2 * std::numbers::pi * bin * i / n);
       }
       power += std::norm(sum);
     }
   }
   return power;
+}
+
+TEST(Signal, BrownNoiseDrawsItsBlockWhereWhiteNoiseWould) {
+  // Left brown, right white: the right channel gets the values it gets
+  // beside white noise on the left; left white beside right brown likewise.
+  const SignalSettings white = both(tq::kWhiteNoise, 1000.0);
+  for (int c = 0; c < 2; ++c) {
+    SignalSettings mixed = white;
+    mixed.channels[1 - c].waveform = tq::kBrownNoise;
+    EXPECT_EQ(render<tq::Block>(mixed, 2, c), render<tq::Block>(white, 2, c)) << c;
+  }
 }
 
 TEST(Signal, BrownNoiseStaysWithinThePeakAndFallsSixDecibelsAnOctave) {

@@ -314,7 +314,7 @@ const std::array<SignalOption, 21> kSignalOptions{{
      [](const RenderOptions& o) { return number_text(o.signal.fade_out_ms); }},
 }};
 
-// The output's length in frames and seconds.
+// The output's length in frames.
 std::int64_t output_frames(const RenderOptions& options) {
   return options.blocks * kBlockFrames;
 }
@@ -495,6 +495,7 @@ std::string check_complete(const Parse& parse) {
 void settle(Parse& parse) {
   RenderOptions& o = parse.options;
   if (!parse.seen_dither) o.dither = o.format == SampleFormat::kS24 ? Dither::kTpdf : Dither::kNone;
+  if (!parse.seen_blocks && !parse.seen_seconds) o.blocks = blocks_for_seconds(1.0, o.signal.rate);
   o.signal.end_frame = output_frames(o);
   settle_sweep(o);
 }

@@ -73,7 +73,9 @@ std::string usage_text();
 // empty value (on). sweep-to, left-frequency and right-frequency take "off"
 // to end the sweep or the channel's own frequency; sweep-seconds takes
 // "whole" for the whole output. Frequencies are bounded by half of
-// options.signal.rate.
+// options.signal.rate. A fade-out needs signal.end_frame, which only the
+// command line sets (to the output's end); a player without an end leaves
+// it 0 and gets no fade-out.
 std::string apply_signal_option(RenderOptions& options, std::string_view name,
                                 std::string_view value);
 

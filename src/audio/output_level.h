@@ -10,6 +10,9 @@ namespace tq {
 // The volume that stands for 0 dB (and for unity gain where the volume is
 // applied to the samples).
 inline constexpr std::uint32_t kFullScaleVolume = 64000;
+// The volume word of unity on both channels: what a device plays at until
+// its volume is set.
+inline constexpr std::uint32_t kUnityVolumeWord = kFullScaleVolume | (kFullScaleVolume << 16);
 inline constexpr int kStartupAttenuation = 256;
 
 // trunc(64000 * 10^(dB / 20)), defined for every input: NaN gives 0 and the

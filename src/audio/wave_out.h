@@ -1,7 +1,10 @@
 #pragma once
 // The wave-output service the generator plays through: exactly the calls it
-// makes of the platform (winmm on Windows, our ALSA layer on Linux, a
-// recording double in tests). Result codes are the platform's: 0 is success.
+// makes of the platform. Three services implement it: winmm on Windows; on
+// Linux the sound-server client (PulseAudio, or PipeWire through
+// pipewire-pulse) and ALSA; and a recording double in tests. Result codes
+// are the platform's: 0 is success. What they all do the same way (event
+// flags, playable formats, header flags) is in audio/wave_out_rules.h.
 //
 // Device events (open, close, a buffer done, device lost and back) must
 // reach the generator on the user-interface thread, through
@@ -38,9 +41,10 @@ inline constexpr MMResult kWaveSync = 35;
 inline constexpr std::uint32_t kMmWomOpen = 0x3BB;
 inline constexpr std::uint32_t kMmWomClose = 0x3BC;
 inline constexpr std::uint32_t kMmWomDone = 0x3BD;
-// A service that survives the loss of its device (ALSA) also reports, in
-// the same way, that the stream's device went away (its buffers stay queued
-// and the handle stays valid) and that it is back and the stream plays on.
+// A service that survives the loss of its device (ALSA, the sound-server
+// client) also reports, in the same way, that the stream's device went away
+// (its buffers stay queued and the handle stays valid) and that it is back
+// and the stream plays on.
 // The values lie outside the platform's own message range.
 inline constexpr std::uint32_t kDeviceLost = 0x8001;
 inline constexpr std::uint32_t kDeviceBack = 0x8002;

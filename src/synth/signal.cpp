@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <numbers>
 #include <span>
 #include <type_traits>
 
@@ -16,7 +17,7 @@ namespace {
 constexpr std::uint32_t kHalfPeriod = 0x80000000u;     // 2^31
 constexpr std::uint32_t kQuarterPeriod = 0x40000000u;  // 2^30
 constexpr double kPhaseUnits = 4294967296.0;           // one period, 2^32
-constexpr double kPi = 3.14159265358979323846;
+constexpr double kPi = std::numbers::pi;
 constexpr std::int32_t kTriangleDivisor = 42949;  // as the window's triangle
 constexpr std::int32_t kSawtoothDivisor = 85899;  // as the window's sawtooth
 
@@ -110,7 +111,8 @@ struct Shape {
 // Calls drive(wave) with the shape's wave(phase, step) for samples of type
 // Sample. Returns false for a code that is not a periodic waveform.
 template <typename Sample, typename Drive>
-bool with_wave(const Shape& shape, const SineTable& table, Drive drive) {
+[[gnu::always_inline]] inline bool with_wave(const Shape& shape, const SineTable& table,
+                                             Drive drive) {
   constexpr bool kFine = std::is_same_v<Sample, double>;
   const std::uint32_t threshold = shape.threshold;
   switch (shape.kind) {
@@ -155,7 +157,8 @@ bool with_wave(const Shape& shape, const SineTable& table, Drive drive) {
 // Sample n is wave(phase + n * step): a loop over a phase induction
 // variable, which the compiler vectorises.
 template <typename Sample, typename Wave>
-void drive_constant(std::uint32_t phase, std::uint32_t step, ChannelSpan<Sample> out, Wave wave) {
+[[gnu::always_inline]] inline void drive_constant(std::uint32_t phase, std::uint32_t step,
+                                                  ChannelSpan<Sample> out, Wave wave) {
   for (auto& sample : out) {
     sample = static_cast<Sample>(wave(phase, step));
     phase += step;
@@ -169,9 +172,27 @@ void drive_varying(const Phases& phases, const Phases& steps, ChannelSpan<Sample
   }
 }
 
+// Two interleaved phase chains keep more table loads in flight.
+void render_table_sine(const SineTable& table, std::uint32_t phase, std::uint32_t step,
+                       ChannelSpan<std::int16_t> out) {
+  std::uint32_t even = phase;
+  std::uint32_t odd = phase + step;
+  const std::uint32_t double_step = 2 * step;
+  for (std::size_t n = 0; n < out.size(); n += 2) {
+    out[n] = table.entries[even >> 15];
+    out[n + 1] = table.entries[odd >> 15];
+    even += double_step;
+    odd += double_step;
+  }
+}
+
 TQ_VECTOR_CLONES
 bool render_constant_16(const Shape& shape, const SineTable& table, std::uint32_t phase,
                         std::uint32_t step, ChannelSpan<std::int16_t> out) {
+  if (shape.kind == kSine) {
+    render_table_sine(table, phase, step, out);
+    return true;
+  }
   return with_wave<std::int16_t>(
       shape, table, [&](auto wave) { drive_constant<std::int16_t>(phase, step, out, wave); });
 }
@@ -231,23 +252,129 @@ bool bursts(const SignalSettings& settings) {
   return settings.burst.on_periods > 0;
 }
 
-// The common frequency's steps of this block. A step is the frequency's
-// exact phase advance plus what earlier steps left over, truncated to whole
-// units, so the phase follows the law's integral without drifting.
-void sweep_steps(SignalGenerator& generator, const SignalSettings& settings) {
-  const double per_hertz = phase_units_per_hertz(settings.rate);
+// The sweep's steps are worked out in chunks of frames. Within a chunk
+// that no turn crosses, the phase advance from the chunk's first frame to
+// its n-th is a closed form of n: a geometric sum for the log law, a
+// quadratic for the linear one. Each chunk starts again from the law at its
+// frame index, so nothing accumulates from chunk to chunk but the phase.
+constexpr std::size_t kSweepChunk = 64;
+using ChunkSums = std::array<double, kSweepChunk + 1>;
+
+// sums[n] = 1 + ratio + ... + ratio^(n-1).
+void geometric_sums(double ratio, ChunkSums& sums) {
+  double power = 1.0;
+  double sum = 0.0;
+  for (double& entry : sums) {
+    entry = sum;
+    sum += power;
+    power *= ratio;
+  }
+}
+
+bool sweeps_logarithmically(const SignalSettings& settings) {
   const SweepSettings& sweep = *settings.sweep;
-  double carry = generator.sweep_carry;
+  return sweep.law == SweepLaw::kLog && settings.frequency > 0.0 && sweep.to_frequency > 0.0;
+}
+
+// +1 (rising towards the target), -1 (falling back), 0 (holding the
+// target) through the frames first..last, or nothing when a turn lies
+// between them.
+std::optional<int> sweep_direction(const SweepSettings& sweep, int rate, std::int64_t first,
+                                   std::int64_t last) {
+  const double length = sweep.seconds * rate;
+  if (!(length > 0.0)) return 0;
+  const double from = std::floor(static_cast<double>(first) / length);
+  const double to = std::floor(static_cast<double>(last) / length);
+  switch (sweep.repeat) {
+    case SweepRepeat::kOnce:
+      if (from >= 1.0) return 0;
+      return to >= 1.0 ? std::nullopt : std::optional<int>(1);
+    case SweepRepeat::kRepeat:
+      return from == to ? std::optional<int>(1) : std::nullopt;
+    case SweepRepeat::kBounce:
+      if (from != to) return std::nullopt;
+      return std::fmod(from, 2.0) == 0.0 ? 1 : -1;
+  }
+  return std::nullopt;
+}
+
+// What a block's chunks share.
+struct SweepChunks {
+  double per_hertz = 0.0;
+  bool logarithmic = false;
+  double slope = 0.0;  // linear: hertz per frame
+  ChunkSums rising{}, falling{}, holding{};
+};
+
+SweepChunks sweep_chunks(const SignalSettings& settings) {
+  const SweepSettings& sweep = *settings.sweep;
+  SweepChunks chunks;
+  chunks.per_hertz = phase_units_per_hertz(settings.rate);
+  chunks.logarithmic = sweeps_logarithmically(settings);
+  const double length = std::max(sweep.seconds * settings.rate, 1.0);
+  chunks.slope = (sweep.to_frequency - settings.frequency) / length;
+  const double octaves_per_frame =
+      chunks.logarithmic ? std::log2(sweep.to_frequency / settings.frequency) / length : 0.0;
+  geometric_sums(std::exp2(octaves_per_frame), chunks.rising);
+  geometric_sums(std::exp2(-octaves_per_frame), chunks.falling);
+  geometric_sums(1.0, chunks.holding);
+  return chunks;
+}
+
+// phase[n]: the phase advance, in units, from the chunk's first frame to
+// its n-th, plus `carry`.
+void chunk_phase(const SignalSettings& settings, const SweepChunks& chunks, std::int64_t first,
+                 double carry, ChunkSums& phase) {
+  const SweepSettings& sweep = *settings.sweep;
+  const std::optional<int> direction = sweep_direction(
+      sweep, settings.rate, first, first + static_cast<std::int64_t>(kSweepChunk) - 1);
+  if (!direction) {  // a turn: the law frame by frame
+    phase[0] = carry;
+    for (std::size_t n = 0; n < kSweepChunk; ++n) {
+      const double frequency = common_frequency_at(settings, first + static_cast<std::int64_t>(n));
+      phase[n + 1] = phase[n] + frequency * chunks.per_hertz;
+    }
+    return;
+  }
+  const double step = common_frequency_at(settings, first) * chunks.per_hertz;
+  if (chunks.logarithmic) {
+    const ChunkSums& sums = *direction > 0   ? chunks.rising
+                            : *direction < 0 ? chunks.falling
+                                             : chunks.holding;
+    for (std::size_t n = 0; n < phase.size(); ++n) phase[n] = carry + step * sums[n];
+    return;
+  }
+  const double bend = *direction * chunks.slope * chunks.per_hertz / 2.0;
+  for (std::size_t n = 0; n < phase.size(); ++n) {
+    const auto frames = static_cast<double>(n);
+    phase[n] = carry + step * frames + bend * frames * (frames - 1.0);
+  }
+}
+
+// Whole units of a phase advance; advances are never negative for the
+// frequencies a sweep takes, and a negative one counts as none.
+std::int64_t whole_units(double units) {
+  constexpr double kLimit = 4611686018427387904.0;  // 2^62: far beyond any block's advance
+  return units > 0.0 ? static_cast<std::int64_t>(std::min(units, kLimit)) : 0;
+}
+
+// The common frequency's steps of this block: each the difference of the
+// whole units of the exact phase before and after it, so the phase follows
+// the law's integral without drifting; `sweep_carry` takes the fraction
+// from block to block.
+void sweep_steps(SignalGenerator& generator, const SignalSettings& settings) {
+  const SweepChunks chunks = sweep_chunks(settings);
   auto& steps = generator.scratch.common_steps;
-  for (std::size_t n = 0; n < steps.size(); ++n) {
-    const double position =
-        sweep_position(sweep, settings.rate, generator.frame + static_cast<std::int64_t>(n));
-    const double frequency =
-        swept_frequency(settings.frequency, sweep.to_frequency, sweep.law, position);
-    const double exact = frequency * per_hertz + carry;
-    const double whole = std::floor(exact);
-    steps[n] = truncate_to_low32(whole);
-    carry = exact - whole;
+  ChunkSums phase;
+  double carry = generator.sweep_carry;
+  for (std::size_t start = 0; start < steps.size(); start += kSweepChunk) {
+    chunk_phase(settings, chunks, generator.frame + static_cast<std::int64_t>(start), carry, phase);
+    for (std::size_t n = 0; n < kSweepChunk; ++n) {
+      steps[start + n] =
+          static_cast<std::uint32_t>(whole_units(phase[n + 1]) - whole_units(phase[n]));
+    }
+    const double end = phase[kSweepChunk];
+    carry = end - static_cast<double>(whole_units(end));
   }
   generator.sweep_carry = carry;
 }
@@ -334,7 +461,7 @@ void render_window_noise(SignalGenerator& generator, std::size_t c) {
   lanes[1 - c].waveform = 0;
   render_block(generator.scratch.noise, lanes, generator.state.sine, generator.state.random);
   channels[c].pink = lanes[c].pink;
-  auto& samples = generator.scratch.samples;
+  auto& samples = generator.scratch.samples[c];
   for (std::size_t n = 0; n < samples.size(); ++n) samples[n] = generator.scratch.noise[2 * n + c];
 }
 
@@ -356,18 +483,18 @@ void render_brown(SignalGenerator& generator, const SignalSettings& settings, st
   double level = generator.brown[c];
   for (std::size_t n = 0; n < kBlockFrames; ++n) {
     level = next_brown(level, leak, gain, scratch.draws[n]);
-    scratch.fine[n] = level;
-    scratch.samples[n] = static_cast<std::int16_t>(level);
+    scratch.fine[c][n] = level;
+    scratch.samples[c][n] = static_cast<std::int16_t>(level);
   }
   generator.brown[c] = level;
 }
 
 template <typename Sample>
-ChannelSpan<Sample> channel_buffer(SignalScratch& scratch) {
+ChannelSpan<Sample> channel_buffer(SignalScratch& scratch, std::size_t c) {
   if constexpr (std::is_same_v<Sample, double>) {
-    return scratch.fine;
+    return scratch.fine[c];
   } else {
-    return scratch.samples;
+    return scratch.samples[c];
   }
 }
 
@@ -381,8 +508,8 @@ void render_noise(SignalGenerator& generator, const SignalSettings& settings, st
   }
   render_window_noise(generator, c);
   if constexpr (std::is_same_v<Sample, double>) {
-    std::copy(generator.scratch.samples.begin(), generator.scratch.samples.end(),
-              generator.scratch.fine.begin());
+    std::copy(generator.scratch.samples[c].begin(), generator.scratch.samples[c].end(),
+              generator.scratch.fine[c].begin());
   }
 }
 
@@ -410,6 +537,17 @@ struct BlockPlan {
   std::uint32_t common_step = 0;
 };
 
+// How far a channel's phase moves over one block (modulo 2^32).
+std::uint32_t block_phase_advance(const SignalScratch& scratch, const BlockPlan& plan,
+                                  std::optional<std::uint32_t> own_step) {
+  if (own_step || !plan.swept) {
+    return (own_step ? *own_step : plan.common_step) * static_cast<std::uint32_t>(kBlockFrames);
+  }
+  std::uint32_t advance = 0;
+  for (const std::uint32_t step : scratch.common_steps) advance += step;
+  return advance;
+}
+
 // Renders channel c's samples into its buffer and advances its phase.
 // Returns false, touching nothing, for a code it does not know.
 template <typename Sample>
@@ -418,15 +556,18 @@ bool render_channel(SignalGenerator& generator, const SignalSettings& settings,
   const ChannelSettings& channel = settings.channels[c];
   ChannelState& state = generator.state.channels[c];
   state.waveform = channel.waveform;
+  std::optional<std::uint32_t> own_step;
+  if (channel.own_frequency) own_step = phase_step(*channel.own_frequency, settings.rate);
   if (is_noise(channel.waveform)) {
     render_noise<Sample>(generator, settings, c);
+    // The phase runs on under noise, as the window's does, so a periodic
+    // waveform chosen later carries on from where it would have been.
+    state.phase += block_phase_advance(generator.scratch, plan, own_step);
     return true;
   }
   const std::uint32_t offset = phase_offset(channel.phase_degrees);
-  std::optional<std::uint32_t> own_step;
-  if (channel.own_frequency) own_step = phase_step(*channel.own_frequency, settings.rate);
   const Shape shape = shape_of(channel);
-  const ChannelSpan<Sample> out = channel_buffer<Sample>(generator.scratch);
+  const ChannelSpan<Sample> out = channel_buffer<Sample>(generator.scratch, c);
   if (!plan.bursting && (own_step || !plan.swept)) {
     const std::uint32_t step = own_step ? *own_step : plan.common_step;
     if (!render_constant(shape, generator.state.sine, state.phase + offset, step, out))
@@ -456,11 +597,11 @@ double scaled(double value, double gain) {
   return value * gain;
 }
 
-// Polarity and gain of channel c's buffer, then into its block slots.
-template <typename Sample, typename Out>
+// Polarity and gain of channel c's buffer.
+template <typename Sample>
 void finish_channel(SignalGenerator& generator, const SignalSettings& settings,
-                    const BlockPlan& plan, std::size_t c, Out& block) {
-  const ChannelSpan<Sample> samples = channel_buffer<Sample>(generator.scratch);
+                    const BlockPlan& plan, std::size_t c) {
+  const ChannelSpan<Sample> samples = channel_buffer<Sample>(generator.scratch, c);
   if (settings.channels[c].invert) {
     for (auto& sample : samples) sample = negated(sample);
   }
@@ -468,7 +609,23 @@ void finish_channel(SignalGenerator& generator, const SignalSettings& settings,
     const auto& gain = generator.scratch.gain;
     for (std::size_t n = 0; n < samples.size(); ++n) samples[n] = scaled(samples[n], gain[n]);
   }
-  for (std::size_t n = 0; n < samples.size(); ++n) block[2 * n + c] = samples[n];
+}
+
+// A channel whose code is unknown keeps the block's samples.
+template <typename Sample, typename Out>
+void keep_channel(SignalScratch& scratch, std::size_t c, const Out& block) {
+  const ChannelSpan<Sample> samples = channel_buffer<Sample>(scratch, c);
+  for (std::size_t n = 0; n < samples.size(); ++n) samples[n] = block[2 * n + c];
+}
+
+template <typename Sample, typename Out>
+void interleave(SignalScratch& scratch, Out& block) {
+  const ChannelSpan<Sample> left = channel_buffer<Sample>(scratch, 0);
+  const ChannelSpan<Sample> right = channel_buffer<Sample>(scratch, 1);
+  for (std::size_t n = 0; n < left.size(); ++n) {
+    block[2 * n] = left[n];
+    block[2 * n + 1] = right[n];
+  }
 }
 
 BlockPlan plan_block(SignalGenerator& generator, const SignalSettings& settings) {
@@ -495,9 +652,12 @@ void render_general(SignalGenerator& generator, const SignalSettings& settings, 
   const BlockPlan plan = plan_block(generator, settings);
   for (std::size_t c = 0; c < 2; ++c) {
     if (render_channel<Sample>(generator, settings, plan, c)) {
-      finish_channel<Sample>(generator, settings, plan, c, block);
+      finish_channel<Sample>(generator, settings, plan, c);
+    } else {
+      keep_channel<Sample>(generator.scratch, c, block);
     }
   }
+  interleave<Sample>(generator.scratch, block);
   generator.frame += kBlockFrames;
 }
 

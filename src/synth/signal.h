@@ -39,6 +39,10 @@ struct ChannelSettings {
   double phase_degrees = 0.0;
   bool invert = false;
   // The square's high part of each period, more than 0 and less than 100.
+  // At 50 the window's square: high while the phase is below half a
+  // period. Otherwise a sample is high when the middle of its phase step
+  // lies in the high part, so a high part of a whole number of samples
+  // (25 % at 441 Hz and 44100 frames a second) has exactly that many.
   double duty_percent = 50.0;
 };
 
@@ -55,8 +59,11 @@ struct SweepSettings {
 };
 
 // `on_periods` periods of the common frequency sound, `off_periods` are
-// silent, both channels together, each burst starting at phase 0.
-// on_periods == 0: no bursts.
+// silent, both channels together. A frame belongs to the period in which
+// the middle of its common phase step falls. At the first frame of each
+// burst both channels' accumulators restart at 0, so every burst starts at
+// each channel's start phase. on_periods == 0: no bursts; off_periods == 0:
+// always on, no restarts.
 struct BurstSettings {
   int on_periods = 0;
   int off_periods = 0;
@@ -68,7 +75,10 @@ struct SignalSettings {
   std::array<ChannelSettings, 2> channels{};
   std::optional<SweepSettings> sweep;
   BurstSettings burst{};
-  // Raised-cosine fades at the start and at the end.
+  // Raised-cosine fades: the gain rises from 0 at frame 0 to 1 at the
+  // fade-in's length and falls to 0 at end_frame - 1; frames from end_frame
+  // on are silent. end_frame may be set while the signal plays (a fade-out
+  // on quit).
   double fade_in_ms = 0.0;
   double fade_out_ms = 0.0;
   // The frame after the last one: where the fade-out ends. 0: no end known,
@@ -89,8 +99,8 @@ struct SignalScratch {
   std::array<bool, kBlockFrames> burst_starts;           // the accumulators restart here
   std::array<double, kBlockFrames> gain;                 // bursts and fades, 0..1
   std::array<std::int16_t, kBlockFrames> draws;          // brown noise's random values
-  std::array<std::int16_t, kBlockFrames> samples;        // one channel's 16-bit samples
-  std::array<double, kBlockFrames> fine;                 // one channel's fine samples
+  std::array<std::array<std::int16_t, kBlockFrames>, 2> samples;  // each channel's 16-bit samples
+  std::array<std::array<double, kBlockFrames>, 2> fine;           // each channel's fine samples
   Block noise;  // white and pink noise, as the window renders them
 };
 
@@ -108,10 +118,14 @@ struct SignalGenerator {
   std::array<double, 2> brown{};                   // each channel's brown noise level
   SignalScratch scratch;
 };
+
 // Phases 0 (plus each channel's start phase), noise seeded with 1, frame 0.
 void start_signal(SignalGenerator& generator, const SignalSettings& settings);
 
-// The next kBlockFrames frames, interleaved left then right.
+// The next kBlockFrames frames, interleaved left then right. A channel
+// whose waveform code is unknown keeps the block's samples. In a FineBlock
+// white and pink noise are the 16-bit values; brown noise keeps its
+// fraction.
 void render_signal_block(SignalGenerator& generator, const SignalSettings& settings, Block& block);
 void render_signal_block(SignalGenerator& generator, const SignalSettings& settings,
                          FineBlock& block);

@@ -39,7 +39,7 @@ TEST(SoftwareGain, SettledVolumesScaleEachChannel) {
 TEST(SoftwareGain, RampLastsAtMostFiveMillisecondsAndHasNoStep) {
   for (const std::uint32_t rate : {8000u, 44100u, 48000u, 192000u}) {
     GainRamp gain = settled_gain(0, rate);
-    retarget_gain(gain, 64000 | (64000u << 16));
+    retarget_gain(gain, kUnityVolumeWord);
     const std::vector<std::int16_t> in(2 * rate / 100, 30000);  // 10 ms
     const std::vector<std::int16_t> out = scaled(gain, in);
     const std::size_t limit = rate * 5 / 1000;
@@ -56,7 +56,7 @@ TEST(SoftwareGain, RampLastsAtMostFiveMillisecondsAndHasNoStep) {
 
 TEST(SoftwareGain, ChangeInTheMiddleOfARampContinuesFromWhereItWas) {
   GainRamp gain = settled_gain(0, 44100);
-  retarget_gain(gain, 64000 | (64000u << 16));
+  retarget_gain(gain, kUnityVolumeWord);
   const std::vector<std::int16_t> half = scaled(gain, std::vector<std::int16_t>(220, 30000));
   retarget_gain(gain, 0);
   const std::vector<std::int16_t> back = scaled(gain, std::vector<std::int16_t>(440, 30000));

@@ -1,7 +1,9 @@
 #pragma once
 // A WaveOutService that plays nothing: it records every call, keeps the
 // queue of written buffers in order, marks header flags as the platform
-// does and fails chosen calls on request.
+// does and fails chosen calls on request. Given an event sink, it reports
+// OPEN, DONE, CLOSE and a loss of its device there as a real service does,
+// on the caller's thread.
 
 #include <cstdint>
 #include <deque>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "audio/wave_out.h"
+#include "audio/wave_out_rules.h"
 
 namespace tq::testing {
 
@@ -33,6 +36,9 @@ class RecordingWaveOut : public WaveOutService {
     if (const MMResult r = failure("open")) return r;
     *handle = kHandle;
     is_open = true;
+    notify_target = target;
+    notify = wants_events(flags);
+    deliver(kMmWomOpen);
     return kMmNoError;
   }
   MMResult query_format(std::uint32_t device, const WaveFormat& format) override {
@@ -48,7 +54,7 @@ class RecordingWaveOut : public WaveOutService {
   MMResult write(WaveOutHandle handle, WaveHeader* header) override {
     if (const MMResult r = act("write", handle, header)) return r;
     if (!(header->flags & kWhdrPrepared)) return kWaveUnprepared;
-    header->flags = (header->flags | kWhdrInQueue) & ~kWhdrDone;
+    mark_queued(header);
     queue.push_back(header);
     written.emplace_back(header->data, header->data + header->buffer_length);
     return kMmNoError;
@@ -68,6 +74,7 @@ class RecordingWaveOut : public WaveOutService {
     if (const MMResult r = act("close", handle)) return r;
     if (!queue.empty()) return kWaveStillPlaying;
     is_open = false;
+    deliver(kMmWomClose);
     return kMmNoError;
   }
   std::string error_text(MMResult result) override {
@@ -91,13 +98,24 @@ class RecordingWaveOut : public WaveOutService {
     return devices[device].caps_result;
   }
 
-  // The device finishes the oldest queued buffer; the test then hands the
-  // header to the stream as a DONE event.
+  // The device finishes the oldest queued buffer; without an event sink
+  // the test then hands the header to the stream as a DONE event.
   WaveHeader* finish_next() {
     WaveHeader* header = queue.front();
     queue.pop_front();
-    header->flags = (header->flags & ~kWhdrInQueue) | kWhdrDone;
+    mark_done(header);
+    deliver(kMmWomDone, header);
     return header;
+  }
+  // The device goes away (its buffers stay queued) and comes back, each
+  // reported once.
+  void lose_device() {
+    if (!device_lost) deliver(kDeviceLost);
+    device_lost = true;
+  }
+  void bring_device_back() {
+    if (device_lost) deliver(kDeviceBack);
+    device_lost = false;
   }
 
   // Makes the n-th call (1-based) named `call` return `result`.
@@ -111,6 +129,8 @@ class RecordingWaveOut : public WaveOutService {
   std::vector<std::uint32_t> volumes;
   std::vector<FakeDevice> devices;
   bool is_open = false;
+  bool device_lost = false;
+  DeviceEventSink sink;                         // none: no events
   std::map<MMResult, std::string> error_texts;  // replaces "error text N" for a code
   // Called with each logged call as it is made, before it acts: lets a test
   // look at the rest of the program at that moment.
@@ -119,6 +139,9 @@ class RecordingWaveOut : public WaveOutService {
   std::function<void(std::uint32_t device, const WaveFormat& format)> on_query;
 
  private:
+  void deliver(std::uint32_t message, WaveHeader* header = nullptr) {
+    if (sink && notify) sink(notify_target, message, header);
+  }
   void log(const std::string& call) {
     calls.push_back(call);
     if (on_call) on_call(call);
@@ -141,6 +164,8 @@ class RecordingWaveOut : public WaveOutService {
   }
   std::map<std::pair<std::string, int>, MMResult> failures;
   std::map<std::string, int> counts;
+  NotifyTarget notify_target = 0;
+  bool notify = false;
 };
 
 }  // namespace tq::testing

@@ -2,10 +2,12 @@
 // temporary folder): killed while the stream plays and started again on
 // the same socket, not there yet when the stream opens, our stream killed
 // on it, and a daemon with flat volumes. Skips where pulseaudio is not
-// installed.
+// installed. The loss reported once, the playing on after it, and a reset
+// and close while away are the rules every service keeps (tests/contract).
 
 #include <thread>
 
+#include "audio/output_level.h"
 #include "platform/pulse/pulse_wave_out.h"
 #include "pulse_test_support.h"
 
@@ -66,7 +68,9 @@ class PulseLostServerTest : public ::testing::Test {
   std::vector<std::unique_ptr<TestBuffer>> buffers;
 };
 
-TEST_F(PulseLostServerTest, LossIsReportedOnceAndThePlayingGoesOnWhenTheServerIsBack) {
+// The loss itself and the playing on after it are the rules every service
+// keeps (tests/contract); the new stream on the server is this service's.
+TEST_F(PulseLostServerTest, NewStreamAfterTheServerIsBackHasTheSameLevel) {
   ASSERT_TRUE(daemon.start());
   open_and_play();
   ASSERT_TRUE(plays_on());
@@ -74,20 +78,10 @@ TEST_F(PulseLostServerTest, LossIsReportedOnceAndThePlayingGoesOnWhenTheServerIs
   EXPECT_NE(volume.find("front-left: 52016 /  79%"), std::string::npos) << volume;
   daemon.stop();
   ASSERT_TRUE(reported(kDeviceLost, 1, 1500ms)) << "no loss reported";
-  EXPECT_TRUE(service.device_lost());
-  const std::size_t done = events.count(kMmWomDone);
-  const std::uint64_t attempts = service.connect_attempt_count();
-  pump_for(2500ms);
-  EXPECT_EQ(events.count(kDeviceLost), 1u);
-  EXPECT_EQ(events.count(kMmWomDone), done) << "buffers came back while the server was away";
-  EXPECT_LE(service.connect_attempt_count() - attempts, 4u) << "about one try a second";
-
   ASSERT_TRUE(daemon.start());
   ASSERT_TRUE(reported(kDeviceBack, 1, 2000ms)) << "not back within 2 s of the server";
-  EXPECT_FALSE(service.device_lost());
   EXPECT_TRUE(plays_on());
   EXPECT_EQ(stream_volume_shown(), volume) << "the same level on the new stream";
-  EXPECT_EQ(events.count(kDeviceLost), 1u);
 }
 
 TEST_F(PulseLostServerTest, StreamOpenedBeforeTheServerPlaysOnceItAnswers) {
@@ -138,19 +132,6 @@ TEST_F(PulseLostServerTest, StreamComesBackOnTheSinkItWasMovedToWhileThatIsThere
   EXPECT_TRUE(plays_on());
 }
 
-TEST_F(PulseLostServerTest, ResetAndCloseWhileTheServerIsAwayAreImmediate) {
-  ASSERT_TRUE(daemon.start());
-  open_and_play();
-  ASSERT_TRUE(plays_on());
-  daemon.stop();
-  ASSERT_TRUE(reported(kDeviceLost, 1, 1500ms));
-  EXPECT_EQ(service.reset(handle), kMmNoError);
-  for (const auto& buffer : buffers) EXPECT_EQ(buffer->header.flags, kWhdrPrepared | kWhdrDone);
-  EXPECT_EQ(service.close(handle), kMmNoError);
-  EXPECT_EQ(events.events().back().message, kMmWomClose);
-  handle = 0;
-}
-
 // With flat volumes the server raises a sink to its loudest stream: our
 // stream, at full level or less, stays at or below the sink's volume.
 TEST_F(PulseLostServerTest, FlatVolumeSinkIsNotRaised) {
@@ -161,8 +142,7 @@ TEST_F(PulseLostServerTest, FlatVolumeSinkIsNotRaised) {
   command_output("pactl set-sink-volume tq_own 50%");
   const std::string sink_volume = command_output("pactl get-sink-volume tq_own");
   ASSERT_NE(sink_volume.find("/  50%"), std::string::npos) << sink_volume;
-  for (const std::uint32_t word :
-       {64000u | (64000u << 16), 0xFFFFu | (0xFFFFu << 16), kHalfAndQuarter}) {
+  for (const std::uint32_t word : {kUnityVolumeWord, 0xFFFFu | (0xFFFFu << 16), kHalfAndQuarter}) {
     ASSERT_EQ(service.set_volume(0, word), kMmNoError);
     if (handle == 0) {
       ASSERT_EQ(open_default(service, &handle), kMmNoError);

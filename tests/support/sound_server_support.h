@@ -18,10 +18,10 @@
 #include <thread>
 #include <utility>
 
-#include "alsa/alsa_test_support.h"
 #include "app/generator.h"
 #include "app/routing.h"
 #include "audio/output_stream.h"
+#include "support/service_test_support.h"
 #include "synth/waveform.h"
 
 namespace tq::testing {

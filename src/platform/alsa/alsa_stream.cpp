@@ -136,10 +136,6 @@ void scale_into_scratch(AlsaStream& stream, const WriterStep& step) {
                stream.scratch.data(), step.frames);
 }
 
-void mark_done(WaveHeader* header) {
-  header->flags = (header->flags & ~kWhdrInQueue) | kWhdrDone;
-}
-
 // Counts what ALSA took of the front buffer; returns it when it is finished.
 WaveHeader* advance_front(AlsaStream& stream, std::size_t frames) {
   std::lock_guard lock(stream.mutex);
@@ -347,7 +343,7 @@ MMResult queue_header(AlsaStream& stream, WaveHeader* header) {
     std::lock_guard lock(stream.mutex);
     if (!(header->flags & kWhdrPrepared)) return kWaveUnprepared;
     if (header->flags & kWhdrInQueue) return kWaveStillPlaying;
-    header->flags = (header->flags | kWhdrInQueue) & ~kWhdrDone;
+    mark_queued(header);
     stream.queue.push_back(header);
   }
   stream.changed.notify_all();

@@ -17,16 +17,13 @@
 #include <thread>
 #include <vector>
 
+#include "audio/output_level.h"
 #include "audio/wave_out.h"
+#include "audio/wave_out_rules.h"
 #include "platform/alsa/device_space.h"
 #include "platform/alsa/software_gain.h"
 
 namespace tq {
-
-// Receives OPEN, CLOSE, DONE (with the header), and kDeviceLost and
-// kDeviceBack, on the writer thread.
-using DeviceEventSink =
-    std::function<void(NotifyTarget target, std::uint32_t message, WaveHeader* header)>;
 
 // ALSA's ring: what the program changes is heard once the ring has played
 // (a level change within about 100 ms of the ring plus the server's own
@@ -46,8 +43,8 @@ struct StreamSetup {
   std::uint32_t device = 0;
   WaveFormat format{};
   NotifyTarget target = 0;
-  bool notify = false;  // false: the opener asked for no events
-  const DeviceEventSink* sink = nullptr;
+  bool notify = false;                    // false: the opener asked for no events
+  const DeviceEventSink* sink = nullptr;  // OPEN, CLOSE, DONE, lost and back, on the writer thread
   std::uint32_t volume_word = kUnityVolumeWord;
   std::atomic<std::uint64_t>* recoveries = nullptr;       // underruns and suspends recovered
   std::atomic<std::uint64_t>* reopen_attempts = nullptr;  // tries to open a lost device again
@@ -93,8 +90,8 @@ std::unique_ptr<AlsaStream> open_alsa_stream(const StreamSetup& setup, int* alsa
 MMResult queue_header(AlsaStream& stream, WaveHeader* header);
 // WAVERR_STILLPLAYING while the header is queued; else clears PREPARED.
 MMResult unprepare_header(AlsaStream& stream, WaveHeader* header);
-// Drops pending sound and returns every queued buffer, each marked DONE and
-// reported, before it returns.
+// Drops pending sound and marks every queued buffer DONE before it returns;
+// the writer reports each one just after.
 void reset_alsa_stream(AlsaStream& stream);
 bool has_queued_buffers(AlsaStream& stream);
 // Ends the writer (which reports CLOSE unless `report_close` is false) and

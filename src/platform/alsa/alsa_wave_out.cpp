@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "audio/wave_out_rules.h"
 #include "platform/alsa/alsa_stream.h"
 #include "platform/alsa/device_space.h"
 #include "platform/alsa/error_texts.h"
@@ -16,9 +17,6 @@
 namespace tq {
 
 namespace {
-
-// Any callback kind but "none" asks for events.
-constexpr std::uint32_t kCallbackKindMask = 0x00070000;
 
 // ALSA prints its own complaints on stderr (a missing card, a plugin that
 // cannot connect); the user is told through the service's result codes.
@@ -108,7 +106,7 @@ MMResult AlsaWaveOut::open(WaveOutHandle* handle, std::uint32_t device, const Wa
                     device,
                     format,
                     target,
-                    (flags & kCallbackKindMask) != 0,
+                    wants_events(flags),
                     &state_->sink,
                     state_->volume(device),
                     &state_->recoveries,

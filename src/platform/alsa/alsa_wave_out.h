@@ -17,18 +17,17 @@
 // no event of that stream is delivered.
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
 #include "audio/wave_out.h"
+#include "audio/wave_out_rules.h"
 
 namespace tq {
 
 class AlsaWaveOut : public WaveOutService {
  public:
-  using EventSink =
-      std::function<void(NotifyTarget target, std::uint32_t message, WaveHeader* header)>;
+  using EventSink = DeviceEventSink;
 
   explicit AlsaWaveOut(EventSink sink);
   // Stops every stream still open; delivers no more events.

@@ -60,9 +60,6 @@ std::vector<unsigned> kernel_told_rates(const std::string& proc_root, int card, 
 // from `rates_told` (lowest to highest); nothing else is known of it.
 DeviceSpace busy_device_space(const std::vector<unsigned>& rates_told);
 
-// PCM, 8 or 16 bits, one or two channels, block alignment and byte rate that
-// agree: what a stream of this service can play.
-bool is_playable_format(const WaveFormat& format);
 // Whether a device with `space` accepts `format`.
 bool space_accepts(const DeviceSpace& space, const WaveFormat& format);
 

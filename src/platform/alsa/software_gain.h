@@ -7,18 +7,19 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "audio/output_level.h"
+
 namespace tq {
 
 // Longest ramp between two volumes.
 inline constexpr std::uint32_t kGainRampMicroseconds = 5000;
-inline constexpr std::uint32_t kUnityVolumeWord = 64000u | (64000u << 16);
 
 enum class SampleFormat { unsigned8, signed16 };
 
 struct GainRamp {
   std::uint32_t word = kUnityVolumeWord;  // the volume being ramped to
-  std::array<std::uint32_t, 2> from{64000, 64000};
-  std::array<std::uint32_t, 2> to{64000, 64000};
+  std::array<std::uint32_t, 2> from{kFullScaleVolume, kFullScaleVolume};
+  std::array<std::uint32_t, 2> to{kFullScaleVolume, kFullScaleVolume};
   std::uint32_t length = 1;    // frames the ramp takes
   std::uint32_t position = 1;  // frames of the ramp played; == length once settled
 };

@@ -14,16 +14,16 @@
 #include <string>
 #include <vector>
 
+#include "audio/output_level.h"
+#include "audio/wave_out_rules.h"
 #include "platform/pulse/pulse_stream.h"
+#include "platform/pulse/server_sockets.h"
 #include "platform/pulse/stream_volume.h"
 
 namespace tq {
 
 namespace {
 
-// Any callback kind but "none" asks for events.
-constexpr std::uint32_t kCallbackKindMask = 0x00070000;
-constexpr std::uint32_t kUnityWord = 64000u | (64000u << 16);
 // While the server or our stream is away, one try to get it back this often.
 constexpr pa_usec_t kRetryInterval = PA_USEC_PER_SEC;
 constexpr std::uint64_t kFullTryEvery = 10;
@@ -39,11 +39,9 @@ constexpr pa_usec_t kAnswerLimit = 2 * PA_USEC_PER_SEC;
 constexpr std::uint32_t kAllStandardFormats = 0x00000FFF;
 constexpr const char* kProductName = "Sound server (PulseAudio)";
 
-bool is_playable_format(const WaveFormat& format) {
-  return format.format_tag == 1 && (format.channels == 1 || format.channels == 2) &&
-         (format.bits_per_sample == 8 || format.bits_per_sample == 16) &&
-         format.block_align == format.channels * format.bits_per_sample / 8 &&
-         format.samples_per_sec > 0 && format.samples_per_sec <= PA_RATE_MAX;
+// The server converts any playable format up to the protocol's highest rate.
+bool server_plays(const WaveFormat& format) {
+  return is_playable_format(format) && format.samples_per_sec <= PA_RATE_MAX;
 }
 
 pa_sample_spec sample_format(const WaveFormat& format) {
@@ -95,7 +93,7 @@ struct PulseWaveOut::State {
   pa_context* context = nullptr;  // null while no server answers
   pa_time_event* retry = nullptr;
   std::map<WaveOutHandle, std::unique_ptr<PulseStreamState>> streams;
-  std::uint32_t volume_word = kUnityWord;  // device 0's
+  std::uint32_t volume_word = kUnityVolumeWord;  // device 0's
   WaveOutHandle next_handle = 1;
   std::string failure_text;  // the server's reason for the last failed open
   MMResult failure = kMmNoError;
@@ -127,10 +125,6 @@ using State = PulseWaveOut::State;
 void deliver(PulseStreamState& stream, std::uint32_t message, WaveHeader* header = nullptr) {
   if (!stream.notify || stream.silent || !stream.owner->sink) return;
   stream.owner->sink(stream.target, message, header);
-}
-
-void mark_done(WaveHeader* header) {
-  header->flags = (header->flags & ~kWhdrInQueue) | kWhdrDone;
 }
 
 bool stream_ready(const PulseStreamState& stream) {
@@ -355,27 +349,6 @@ void start_connecting(State& state) {
   }
 }
 
-// The sockets a server would listen on where no server is named, or the
-// one PULSE_SERVER names; empty when it names something else (a TCP
-// address, a list), which only the client library can try.
-std::vector<std::string> server_sockets() {
-  const std::string named = std::getenv("PULSE_SERVER") ? std::getenv("PULSE_SERVER") : "";
-  if (!named.empty()) {
-    const std::string path = named.starts_with("unix:") ? named.substr(5) : named;
-    if (path.starts_with('/') && path.find_first_of(" {}") == std::string::npos) return {path};
-    return {};
-  }
-  std::vector<std::string> sockets;
-  if (const char* runtime = std::getenv("PULSE_RUNTIME_PATH")) {
-    sockets.push_back(std::string(runtime) + "/native");
-  }
-  if (const char* user_runtime = std::getenv("XDG_RUNTIME_DIR")) {
-    sockets.push_back(std::string(user_runtime) + "/pulse/native");
-  }
-  sockets.push_back("/var/run/pulse/native");  // a system-wide server
-  return sockets;
-}
-
 // A socket file left behind by a server that was killed refuses the
 // connection; a missing one needs no socket to tell.
 bool socket_accepts(const std::string& path) {
@@ -396,13 +369,14 @@ bool socket_accepts(const std::string& path) {
 // A few system calls instead of a whole client connection (the client
 // library sets up its memory pool and reads its configuration each time)
 // while the server is away: false when every socket it could listen on
-// refuses. Where PULSE_SERVER does not name the server, a client
-// configuration may name one elsewhere: the full try every kFullTryEvery
-// retries finds that too.
+// refuses (where the server is named by something other than a socket
+// path, only the client library can try). Where PULSE_SERVER does not name
+// the server, a client configuration may name one elsewhere: the full try
+// every kFullTryEvery retries finds that too.
 bool server_may_answer(std::uint64_t retry) {
-  const char* named = std::getenv("PULSE_SERVER");
-  if ((named == nullptr || *named == '\0') && retry % kFullTryEvery == 0) return true;
-  const std::vector<std::string> sockets = server_sockets();
+  const ServerSockets places = server_sockets(server_environment());
+  if (!places.named && retry % kFullTryEvery == 0) return true;
+  const std::vector<std::string> sockets = places.all();
   return sockets.empty() || std::any_of(sockets.begin(), sockets.end(), socket_accepts);
 }
 
@@ -519,14 +493,14 @@ MMResult PulseWaveOut::open(WaveOutHandle* handle, std::uint32_t device, const W
   if (flags & kWaveFormatQuery) return query_format(device, format);
   if (handle == nullptr) return kMmInvalidParam;
   if (device != 0) return kMmBadDeviceId;
-  if (!is_playable_format(format)) return kWaveBadFormat;
+  if (!server_plays(format)) return kWaveBadFormat;
   State& state = *state_;
   LoopLock lock(state.loop);
   auto stream = std::make_unique<PulseStreamState>();
   stream->owner = &state;
   stream->format = format;
   stream->target = target;
-  stream->notify = (flags & kCallbackKindMask) != 0;
+  stream->notify = wants_events(flags);
   const StreamStart start = start_and_wait(*stream);
   if (start == StreamStart::refused) {
     state.failure = kMmNotEnabled;
@@ -544,7 +518,7 @@ MMResult PulseWaveOut::open(WaveOutHandle* handle, std::uint32_t device, const W
 
 MMResult PulseWaveOut::query_format(std::uint32_t device, const WaveFormat& format) {
   if (device != 0) return kMmBadDeviceId;
-  return is_playable_format(format) ? kMmNoError : kWaveBadFormat;
+  return server_plays(format) ? kMmNoError : kWaveBadFormat;
 }
 
 MMResult PulseWaveOut::prepare(WaveOutHandle handle, WaveHeader* header) {
@@ -564,7 +538,7 @@ MMResult PulseWaveOut::write(WaveOutHandle handle, WaveHeader* header) {
   if (header == nullptr) return kMmInvalidParam;
   if (!(header->flags & kWhdrPrepared)) return kWaveUnprepared;
   if (header->flags & kWhdrInQueue) return kWaveStillPlaying;
-  header->flags = (header->flags | kWhdrInQueue) & ~kWhdrDone;
+  mark_queued(header);
   found->second->queue.headers.push_back(header);
   feed(*found->second);
   return kMmNoError;
@@ -685,16 +659,10 @@ std::int64_t PulseWaveOut::sink_input_index(WaveOutHandle handle) const {
 }
 
 bool pulse_server_expected() {
-  const char* server = std::getenv("PULSE_SERVER");
-  if (server != nullptr && *server != '\0') return true;
+  const ServerSockets places = server_sockets(server_environment());
+  if (places.named) return true;
   struct stat info {};
-  const char* runtime = std::getenv("PULSE_RUNTIME_PATH");
-  if (runtime != nullptr && *runtime != '\0') {
-    return ::stat((std::string(runtime) + "/native").c_str(), &info) == 0;
-  }
-  const char* user_runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (user_runtime == nullptr || *user_runtime == '\0') return false;
-  return ::stat((std::string(user_runtime) + "/pulse/native").c_str(), &info) == 0;
+  return !places.own.empty() && ::stat(places.own.c_str(), &info) == 0;
 }
 
 }  // namespace tq

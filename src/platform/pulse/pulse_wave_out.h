@@ -22,11 +22,11 @@
 // thread before they return; after close() no event of that stream comes.
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
 #include "audio/wave_out.h"
+#include "audio/wave_out_rules.h"
 
 namespace tq {
 
@@ -38,8 +38,7 @@ inline constexpr std::uint32_t kServerRequestBytes = 32768;
 
 class PulseWaveOut : public WaveOutService {
  public:
-  using EventSink =
-      std::function<void(NotifyTarget target, std::uint32_t message, WaveHeader* header)>;
+  using EventSink = DeviceEventSink;
 
   explicit PulseWaveOut(EventSink sink);
   // Closes every stream still open without reporting, and disconnects.

@@ -2,18 +2,14 @@
 
 #include <algorithm>
 
+#include "audio/output_level.h"
+
 namespace tq {
 
-namespace {
-
-constexpr std::uint16_t kUnityVolume = 64000;
-
-}  // namespace
-
 pa_volume_t channel_volume(std::uint16_t volume) {
-  const std::uint16_t played = std::min(volume, kUnityVolume);
-  if (played == kUnityVolume) return PA_VOLUME_NORM;
-  return pa_sw_volume_from_linear(static_cast<double>(played) / kUnityVolume);
+  const std::uint32_t played = std::min<std::uint32_t>(volume, kFullScaleVolume);
+  if (played == kFullScaleVolume) return PA_VOLUME_NORM;
+  return pa_sw_volume_from_linear(static_cast<double>(played) / kFullScaleVolume);
 }
 
 pa_cvolume stream_volume(std::uint32_t word, std::uint8_t channels) {

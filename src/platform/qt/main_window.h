@@ -17,6 +17,7 @@
 
 #include "app/panel_window.h"
 #include "audio/wave_out.h"
+#include "audio/wave_out_rules.h"
 #include "panel/layout.h"
 
 class QAction;
@@ -33,10 +34,6 @@ struct Generator;
 }
 
 namespace tq::qt {
-
-// What a wave-out service calls, on any thread, for OPEN, CLOSE and DONE.
-using DeviceEventSink =
-    std::function<void(NotifyTarget target, std::uint32_t message, WaveHeader* header)>;
 
 class MainWindow final : public QMainWindow, public PanelWindow {
  public:

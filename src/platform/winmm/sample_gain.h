@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace tq {
+#include "audio/output_level.h"  // kUnityVolumeWord, the volume word of unity gain
 
-inline constexpr std::uint32_t kUnityVolumeWord = 64000u | (64000u << 16);
+namespace tq {
 
 // Copies `bytes` bytes of interleaved 16-bit samples from `source` to
 // `target`, each scaled by its channel's half of `volume` (low 16 bits for

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "audio/output_level.h"
 #include "platform/winmm/sample_gain.h"
 
 namespace tq {
