@@ -28,8 +28,9 @@ packages=(
   openbox x11-utils lintian desktop-file-utils appstream librsvg2-bin man-db dpkg-dev
   nsis
   # the arm64 tools package: Debian's AArch64 cross compiler, qemu-user for
-  # its tests, and the arm64 libraries the tools link (multiarch)
-  crossbuild-essential-arm64 qemu-user
+  # its tests (with multiarch's arm64 loader and C library), and the arm64
+  # libraries the tools link (multiarch)
+  crossbuild-essential-arm64 qemu-user libc6:arm64
   libsndfile1-dev:arm64 libasound2-dev:arm64 libpulse-dev:arm64 libgtest-dev:arm64
   "$@"
 )
