@@ -162,14 +162,8 @@ contents() {
   echo "all $(expected_files | wc -l) files, the AppStream file and the control fields are in place"
 }
 
-# The ELF machine readelf names for a Debian architecture.
-elf_machine() {
-  case "$1" in
-    amd64) echo 'Advanced Micro Devices X86-64' ;;
-    arm64) echo 'AArch64' ;;
-    *) fail "no ELF machine known for $1" ;;
-  esac
-}
+# The ELF machine readelf names for each Debian architecture built here.
+declare -A ELF_MACHINE=([amd64]='Advanced Micro Devices X86-64' [arm64]='AArch64')
 
 tools() {
   local deb="$1" version="$2" arch="$3"
@@ -186,11 +180,10 @@ tools() {
   ! grep -Eqi 'qt|libx|wayland' <<<"$depends" || fail "Qt or a display library among the Depends: $depends"
 
   extract "$deb"
-  local program machine
-  machine="$(elf_machine "$arch")"
+  local program
   for program in tonquill-render tonquill-play; do
-    readelf -h "$TREE/usr/bin/$program" | grep -q "Machine: *$machine\$" ||
-      fail "$program is not built for $arch ($machine)"
+    readelf -h "$TREE/usr/bin/$program" | grep -q "Machine: *${ELF_MACHINE[$arch]}\$" ||
+      fail "$program is not built for $arch"
   done
   check_man_versions "$version" tonquill-render tonquill-play
   check_package_docs tonquill-tools "$version"
