@@ -27,19 +27,44 @@ packages=(
   # the packages and their checks
   openbox x11-utils lintian desktop-file-utils appstream librsvg2-bin man-db dpkg-dev
   nsis
+  # the arm64 tools package: Debian's AArch64 cross compiler, qemu-user for
+  # its tests (with multiarch's arm64 loader and C library), and the arm64
+  # libraries the tools link (multiarch)
+  crossbuild-essential-arm64 qemu-user libc6:arm64
+  libsndfile1-dev:arm64 libasound2-dev:arm64 libpulse-dev:arm64 libgtest-dev:arm64
   "$@"
 )
+
+# The architectures whose packages the list names besides the machine's own.
+foreign_architectures=(arm64)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-# The packages dpkg knows as installed. dpkg-query ends with status 1 when
-# any of them is one it has never heard of ("no packages found matching"),
-# which is the normal case on a new machine: its listing is still complete.
+# The packages dpkg knows as installed, named as the list names them: NAME
+# for the machine's own architecture (or all), NAME:ARCH for another.
+# dpkg-query ends with status 1 when any of them is one it has never heard
+# of ("no packages found matching"), which is the normal case on a new
+# machine: its listing is still complete.
 installed_packages() {
-  dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
-    awk '$NF == "installed" { print $1 }' || true
+  local native
+  native="$(dpkg --print-architecture)"
+  dpkg-query -W -f='${Package}:${Architecture} ${Status}\n' "${packages[@]}" 2>/dev/null |
+    awk -v native="$native" '$NF == "installed" { sub(":(" native "|all)$", "", $1); print $1 }' ||
+    true
+}
+
+# Lets dpkg install the packages of every architecture in the list that it
+# does not take yet; apt-get update (below) then fetches their lists.
+add_foreign_architectures() {
+  local known architecture
+  known="$(dpkg --print-foreign-architectures)"
+  for architecture in "${foreign_architectures[@]}"; do
+    grep -qx -- "$architecture" <<<"$known" && continue
+    echo "bootstrap: adding the architecture $architecture"
+    as_root dpkg --add-architecture "$architecture"
+  done
 }
 
 installed="$(installed_packages)"
@@ -49,6 +74,7 @@ for package in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "bootstrap: installing ${missing[*]}"
+  add_foreign_architectures
   # Waits for the package database while another apt-get or dpkg holds it;
   # -q keeps apt's own error lines, which end the script with its status.
   apt=(apt-get -o DPkg::Lock::Timeout=600 -q)

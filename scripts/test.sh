@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing (bootstrap.sh), builds the
-# presets the tests run from (dev, asan, tsan, fuzz, mingw), then runs CTest
-# per test preset: the unit tests of the release build (unit), the unit,
+# presets the tests run from (dev, package-arm64, asan, tsan, fuzz, mingw),
+# then runs CTest per test preset: the unit tests of the release build
+# (unit), the arm64 cross build's unit tests under qemu-user and its
+# renderer's bytes against the dev build's (arm64), the unit,
 # ALSA, sound server and Qt window suites under ASan+UBSan (asan), the ALSA
 # and sound server services' suites under ThreadSanitizer (tsan), the
 # integration legs (integration: labels alsa, pulse, app, soak, wayland,
@@ -14,7 +16,8 @@ cd "$(dirname "$0")/.." || exit 1
 bash scripts/bootstrap.sh || exit 1
 
 status=0
-for preset in dev asan tsan fuzz mingw; do
+# dev before package-arm64: the arm64 renderer is compared with the dev one.
+for preset in dev package-arm64 asan tsan fuzz mingw; do
   echo "== build: $preset (at ${SECONDS} s)"
   if ! { cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j 2; }; then
     echo "== build: $preset FAILED"
@@ -24,7 +27,7 @@ done
 
 logs=build/test-logs
 mkdir -p "$logs"
-for preset in unit asan tsan integration package; do
+for preset in unit arm64 asan tsan integration package; do
   echo "== ctest --preset $preset (at ${SECONDS} s)"
   ctest --preset "$preset" 2>&1 | tee "$logs/$preset.log"
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
@@ -38,7 +41,7 @@ if [ -n "$unlabeled" ]; then
 fi
 
 echo "== summary (after ${SECONDS} s)"
-for preset in unit asan tsan integration package; do
+for preset in unit arm64 asan tsan integration package; do
   echo "$preset: $(grep -h 'tests passed' "$logs/$preset.log" || echo 'no summary (CTest did not run)')"
 done
 exit "$status"

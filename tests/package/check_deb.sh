@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Checks of the Debian package, one per CTest test:
-#   check_deb.sh workflow SOURCE_DIR      builds it: cmake --workflow --preset package
-#   check_deb.sh lintian DEB              lintian reports no error
-#   check_deb.sh contents DEB VERSION     every file and control field in place
-#   check_deb.sh metadata DEB             desktop file, AppStream data and man pages valid
-#   check_deb.sh install DEB VERSION      apt-get install, the programs and man pages
-#                                         answer, removal (as root; 77 = skipped)
+# Checks of the Debian packages, one per CTest test: tonquill (the window,
+# WINDOW below) and tonquill-tools (the command-line programs, TOOLS), of
+# the amd64 build and of the arm64 cross build.
+#   check_deb.sh workflow SOURCE_DIR [PRESET]   builds them: cmake --workflow
+#                                        --preset PRESET (default package)
+#   check_deb.sh lintian DEB...          lintian reports no error
+#   check_deb.sh contents WINDOW VERSION every file and control field in place
+#   check_deb.sh tools TOOLS VERSION ARCH  the same for tonquill-tools, its
+#                                        programs built for ARCH, no Qt
+#   check_deb.sh metadata WINDOW TOOLS   desktop file, AppStream data and man pages valid
+#   check_deb.sh install WINDOW TOOLS VERSION  apt-get install, the programs and
+#                                        man pages answer, removal (as root; 77 = skipped)
 # Each prints what it found and exits non-zero on the first failed check.
 set -uo pipefail
 
@@ -21,32 +26,48 @@ need_deb() {
 workflow() {
   cd "$1" || fail "no source directory $1"
   export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-${TQ_JOBS:-2}}"
-  cmake --workflow --preset package
+  cmake --workflow --preset "${2:-package}"
 }
 
 run_lintian() {
-  need_deb "$1"
+  local deb
+  for deb in "$@"; do need_deb "$deb"; done
   # Errors fail the test; warnings and notes are printed for docs/packaging.md.
-  lintian --display-level '>=pedantic' --fail-on error "$1"
+  lintian --display-level '>=pedantic' --fail-on error "$@"
 }
 
 # What the package must hold, paths as dpkg-deb lists them.
 expected_files() {
   cat <<EOF
 ./usr/bin/tonquill
-./usr/bin/tonquill-render
 ./usr/share/applications/tonquill.desktop
 ./usr/share/icons/hicolor/scalable/apps/tonquill.svg
 ./usr/share/icons/hicolor/48x48/apps/tonquill.png
 ./usr/share/icons/hicolor/128x128/apps/tonquill.png
 ./usr/share/icons/hicolor/256x256/apps/tonquill.png
 ./usr/share/man/man1/tonquill.1.gz
-./usr/share/man/man1/tonquill-render.1.gz
 ./usr/share/doc/tonquill/copyright
 ./usr/share/doc/tonquill/changelog.gz
 ./usr/share/doc/tonquill/README.md
 ./usr/share/tonquill/tonquill.html
 EOF
+}
+
+# What tonquill-tools must hold.
+expected_tool_files() {
+  cat <<EOF
+./usr/bin/tonquill-render
+./usr/bin/tonquill-play
+./usr/share/man/man1/tonquill-render.1.gz
+./usr/share/man/man1/tonquill-play.1.gz
+./usr/share/doc/tonquill-tools/copyright
+./usr/share/doc/tonquill-tools/changelog.gz
+EOF
+}
+
+# The files of DEB missing from the list that the command EXPECTED prints.
+missing_files() {
+  comm -23 <("$2" | sort) <(dpkg-deb -c "$1" | awk '{ print $6 }' | sort)
 }
 
 # Width and height of a PNG file, from its header.
@@ -63,22 +84,56 @@ extract() {
   dpkg-deb -x "$1" "$TREE"
 }
 
-check_control_fields() {
+# Version, Section, Maintainer and a long Description, as each package has them.
+check_common_fields() {
   local deb="$1" version="$2"
   [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "Version is not $version"
   [ "$(dpkg-deb -f "$deb" Section)" = "sound" ] || fail "Section is not sound"
   dpkg-deb -f "$deb" Maintainer | grep -Eq '^[^<]+ <[^@>]+@[^>]+>$' || fail "no Maintainer with an address"
   [ "$(dpkg-deb -f "$deb" Description | wc -l)" -gt 2 ] || fail "no long Description"
   [ -z "$(dpkg-deb -f "$deb" Homepage)" ] || fail "a Homepage field"
-  # dpkg-shlibdeps names the libraries the binaries link, with versions.
+}
+
+# dpkg-shlibdeps names each library the binaries link, with a version.
+check_depends_on() {
+  local depends="$1" library
+  shift
+  for library in "$@"; do
+    grep -Eq "(^|, )${library//+/\\+} \(>= [^)]+\)" <<<"$depends" || fail "Depends lacks $library: $depends"
+  done
+}
+
+check_control_fields() {
+  local deb="$1" version="$2"
+  check_common_fields "$deb" "$version"
   local depends
   depends="$(dpkg-deb -f "$deb" Depends)"
-  for library in libc6 libqt6widgets6 libasound2 libsndfile1; do
-    grep -Eq "(^|, )$library \(>= [^)]+\)" <<<"$depends" || fail "Depends lacks $library: $depends"
-  done
+  check_depends_on "$depends" libc6 libqt6widgets6 libasound2
   # Qt's Wayland plugin and the desktop's opener, which no library names.
   for package in qt6-wayland xdg-utils; do
     grep -Eq "(^|, )$package(,|$| )" <<<"$depends" || fail "Depends lacks $package: $depends"
+  done
+  [ "$(dpkg-deb -f "$deb" Recommends)" = "tonquill-tools (= $version)" ] ||
+    fail "Recommends is not tonquill-tools (= $version)"
+}
+
+# The doc files of PACKAGE in the tree: the changelog's newest entry is
+# VERSION, the copyright file machine-readable.
+check_package_docs() {
+  local package="$1" version="$2"
+  zcat "$TREE/usr/share/doc/$package/changelog.gz" | head -n1 | grep -q "^tonquill ($version)" ||
+    fail "$package: the changelog's newest entry is not $version"
+  grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+    "$TREE/usr/share/doc/$package/copyright" || fail "$package: the copyright file is not machine-readable"
+}
+
+# Each named man page in the tree shows VERSION.
+check_man_versions() {
+  local version="$1" page
+  shift
+  for page in "$@"; do
+    zcat "$TREE/usr/share/man/man1/$page.1.gz" | grep -q "^\.TH .* \"tonquill $version\"" ||
+      fail "$page(1) does not show version $version"
   done
 }
 
@@ -87,8 +142,9 @@ contents() {
   need_deb "$deb"
   local listed missing
   listed="$(dpkg-deb -c "$deb" | awk '{ print $6 }')"
-  missing="$(comm -23 <(expected_files | sort) <(sort <<<"$listed"))"
+  missing="$(missing_files "$deb" expected_files)"
   [ -z "$missing" ] || fail "missing from the package: $missing"
+  ! grep -q '^\./usr/bin/tonquill-' <<<"$listed" || fail "a command-line program in the window's package"
   [ "$(grep -c '^\./usr/share/metainfo/.*\.metainfo\.xml$' <<<"$listed")" -eq 1 ] ||
     fail "not exactly one AppStream file in usr/share/metainfo"
   check_control_fields "$deb" "$version"
@@ -99,17 +155,39 @@ contents() {
       fail "the ${size}x${size} icon has another size"
   done
   # The version of project() in every place that shows one.
-  for page in tonquill tonquill-render; do
-    zcat "$TREE/usr/share/man/man1/$page.1.gz" | grep -q "^\.TH .* \"tonquill $version\"" ||
-      fail "$page(1) does not show version $version"
-  done
+  check_man_versions "$version" tonquill
   grep -q "<release version=\"$version\"" "$TREE"/usr/share/metainfo/*.metainfo.xml ||
     fail "the AppStream release is not $version"
-  zcat "$TREE/usr/share/doc/tonquill/changelog.gz" | head -n1 | grep -q "^tonquill ($version)" ||
-    fail "the changelog's newest entry is not $version"
-  grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
-    "$TREE/usr/share/doc/tonquill/copyright" || fail "the copyright file is not machine-readable"
+  check_package_docs tonquill "$version"
   echo "all $(expected_files | wc -l) files, the AppStream file and the control fields are in place"
+}
+
+# The ELF machine readelf names for each Debian architecture built here.
+declare -A ELF_MACHINE=([amd64]='Advanced Micro Devices X86-64' [arm64]='AArch64')
+
+tools() {
+  local deb="$1" version="$2" arch="$3"
+  need_deb "$deb"
+  local missing
+  missing="$(missing_files "$deb" expected_tool_files)"
+  [ -z "$missing" ] || fail "missing from tonquill-tools: $missing"
+  check_common_fields "$deb" "$version"
+  [ "$(dpkg-deb -f "$deb" Package)" = tonquill-tools ] || fail "Package is not tonquill-tools"
+  [ "$(dpkg-deb -f "$deb" Architecture)" = "$arch" ] || fail "Architecture is not $arch"
+  local depends
+  depends="$(dpkg-deb -f "$deb" Depends)"
+  check_depends_on "$depends" libc6 libstdc++6 libsndfile1 libasound2 libpulse0
+  ! grep -Eqi 'qt|libx|wayland' <<<"$depends" || fail "Qt or a display library among the Depends: $depends"
+
+  extract "$deb"
+  local program
+  for program in tonquill-render tonquill-play; do
+    readelf -h "$TREE/usr/bin/$program" | grep -q "Machine: *${ELF_MACHINE[$arch]}\$" ||
+      fail "$program is not built for $arch"
+  done
+  check_man_versions "$version" tonquill-render tonquill-play
+  check_package_docs tonquill-tools "$version"
+  echo "all $(expected_tool_files | wc -l) files and the control fields are in place, programs for $arch"
 }
 
 # Prints the validator's output; fails on any remark, not only on errors:
@@ -124,9 +202,11 @@ quiet_validator() {
 }
 
 metadata() {
-  local deb="$1"
-  need_deb "$deb"
-  extract "$deb"
+  local window="$1" tools="$2"
+  need_deb "$window"
+  need_deb "$tools"
+  extract "$window"
+  dpkg-deb -x "$tools" "$TREE"
   quiet_validator desktop-file-validate "$TREE/usr/share/applications/tonquill.desktop" ||
     fail "desktop-file-validate"
   quiet_validator appstreamcli validate --no-net --pedantic "$TREE"/usr/share/metainfo/*.metainfo.xml ||
@@ -149,42 +229,58 @@ apt_get() {
 }
 
 is_installed() {
-  dpkg-query -W -f='${Status}' tonquill 2>/dev/null | grep -q 'install ok installed'
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
 }
 
-remove_package() {
-  is_installed || return 0
-  apt_get purge tonquill >/dev/null
+remove_packages() {
+  local package
+  for package in tonquill tonquill-tools; do
+    is_installed "$package" && apt_get purge "$package" >/dev/null
+  done
+  return 0
+}
+
+# Removes PACKAGE; fails when dpkg still knows it or one of the FILES is left.
+remove_and_check() {
+  local package="$1" left
+  shift
+  apt_get remove "$package" || fail "apt-get remove $package"
+  ! dpkg-query -W "$package" >/dev/null 2>&1 || fail "dpkg still knows $package after the removal"
+  left="$(ls -d "$@" 2>/dev/null)"
+  [ -z "$left" ] || fail "left behind after the removal of $package: $left"
 }
 
 install_and_remove() {
-  local deb version
-  deb="$(realpath "$1")"
-  version="$2"
-  need_deb "$deb"
+  local window tools version
+  window="$(realpath "$1")"
+  tools="$(realpath "$2")"
+  version="$3"
+  need_deb "$window"
+  need_deb "$tools"
   if [ "$(id -u)" -ne 0 ] && ! sudo -n true 2>/dev/null; then
     echo "SKIP: installing needs root (or sudo without a password)"
     exit 77
   fi
-  if is_installed; then
-    echo "SKIP: tonquill is already installed here; the test would replace it"
+  if is_installed tonquill || is_installed tonquill-tools; then
+    echo "SKIP: tonquill or tonquill-tools is already installed here; the test would replace it"
     exit 77
   fi
-  trap remove_package EXIT
-  apt_get install "$deb" || fail "apt-get install $deb"
-  [ "$(/usr/bin/tonquill-render --version)" = "tonquill-render $version" ] ||
-    fail "tonquill-render --version does not print version $version"
-  local page
-  for page in tonquill tonquill-render; do
+  trap remove_packages EXIT
+  apt_get install "$window" "$tools" || fail "apt-get install $window $tools"
+  local program page
+  for program in tonquill-render tonquill-play; do
+    [ "$("/usr/bin/$program" --version)" = "$program $version" ] ||
+      fail "$program --version does not print version $version"
+  done
+  for page in tonquill tonquill-render tonquill-play; do
     [ "$(man -w "$page")" = "/usr/share/man/man1/$page.1.gz" ] || fail "man -w $page"
   done
   [ -f /usr/share/applications/tonquill.desktop ] || fail "no menu entry installed"
-  apt_get remove tonquill || fail "apt-get remove tonquill"
-  ! dpkg-query -W tonquill >/dev/null 2>&1 || fail "dpkg still knows tonquill after the removal"
-  local left
-  left="$(ls -d /usr/bin/tonquill /usr/bin/tonquill-render /usr/share/doc/tonquill \
-    /usr/share/man/man1/tonquill.1.gz 2>/dev/null)"
-  [ -z "$left" ] || fail "left behind after the removal: $left"
+  # The tools stay without the window, and answer.
+  remove_and_check tonquill /usr/bin/tonquill /usr/share/doc/tonquill /usr/share/man/man1/tonquill.1.gz
+  /usr/bin/tonquill-render --version >/dev/null || fail "tonquill-render fails once the window is removed"
+  remove_and_check tonquill-tools /usr/bin/tonquill-render /usr/bin/tonquill-play \
+    /usr/share/doc/tonquill-tools /usr/share/man/man1/tonquill-render.1.gz
   echo "installed, answered and removed"
 }
 
@@ -194,6 +290,7 @@ case "$command" in
   workflow) workflow "$@" ;;
   lintian) run_lintian "$@" ;;
   contents) contents "$@" ;;
+  tools) tools "$@" ;;
   metadata) metadata "$@" ;;
   install) install_and_remove "$@" ;;
   *) fail "unknown check '$command'" ;;

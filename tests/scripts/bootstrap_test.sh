@@ -14,20 +14,34 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 failures=0
 
-# The stand-ins. Package states come from $STATE (lines "PACKAGE STATUS");
-# a package not listed is one dpkg has never heard of. Every call is logged.
+# The stand-ins. Package states come from $STATE (lines "PACKAGE STATUS",
+# PACKAGE as the list names it); a package not listed is one dpkg has never
+# heard of. dpkg-query names each NAME:ARCH, the machine's being amd64; dpkg
+# takes the architectures in $FOREIGN (default arm64) besides. Every apt,
+# dpkg and sudo call is logged.
 mkdir -p "$work/bin"
 cat >"$work/bin/dpkg-query" <<'STANDIN'
 #!/usr/bin/env bash
 status=0
 for package in "${@:3}"; do
   line="$(grep -m1 "^$package " "$STATE")"
-  if [ -n "$line" ]; then echo "$line"; else
+  qualified="$package"
+  [[ "$package" == *:* ]] || qualified="$package:amd64"
+  if [ -n "$line" ]; then echo "$qualified ${line#* }"; else
     echo "dpkg-query: no packages found matching $package" >&2
     status=1
   fi
 done
 exit "$status"
+STANDIN
+cat >"$work/bin/dpkg" <<'STANDIN'
+#!/usr/bin/env bash
+case "$1" in
+  --print-architecture) echo amd64 ;;
+  --print-foreign-architectures) [ -n "${FOREIGN-arm64}" ] && echo "${FOREIGN-arm64}" ;;
+  *) echo "dpkg $*" >>"$LOG" ;;
+esac
+exit 0
 STANDIN
 cat >"$work/bin/apt-get" <<'STANDIN'
 #!/usr/bin/env bash
@@ -106,6 +120,13 @@ grep -q "E: Unable to locate package $second" "$work/out" || fail "apt fails: ap
 
 run_case "not root" "" 0 "$packages" USER_ID=1000
 [ "$(grep -c '^sudo .*apt-get' "$work/log")" -eq 2 ] || fail "not root: apt-get not run through sudo"
+
+run_case "arm64 not added yet" "" 0 "$packages" FOREIGN=
+[ "$(grep -E -m2 '^(dpkg|apt-get) ' "$work/log" | tr '\n' ';')" = \
+  "dpkg --add-architecture arm64;apt-get -o DPkg::Lock::Timeout=600 -q update;" ] ||
+  fail "arm64 not added yet: not added before apt-get update ($(cat "$work/log"))"
+run_case "arm64 added before" "" 0 "$packages"
+! grep -q -- '--add-architecture' "$work/log" || fail "arm64 added before: added again"
 
 run_case "no German locale" "$all_installed" 0 "" LOCALES=
 grep -qx locale-gen "$work/log" || fail "no German locale: locale-gen not run"
