@@ -8,7 +8,7 @@
 # from project(VERSION) in the top-level CMakeLists.txt.
 
 # The day PROJECT_VERSION was released: change it with the version.
-set(TQ_RELEASE_DATE "2026-12-08")
+set(TQ_RELEASE_DATE "2026-12-09")
 
 # The project has no public page and no address yet: the maintainer and
 # the screenshot address are placeholders under the reserved .invalid
@@ -202,13 +202,18 @@ through the desktop's sound server or ALSA.
 This package holds the desktop program, tonquill. The command-line
 programs are in tonquill-tools.")
   set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME tonquill-tools)
+  # tonquill 0.1.0 held tonquill-render and its man page: the tools take
+  # them over on an upgrade instead of failing on a file conflict.
+  set(CPACK_DEBIAN_TOOLS_PACKAGE_BREAKS "tonquill (<< 0.2.0)")
+  set(CPACK_DEBIAN_TOOLS_PACKAGE_REPLACES "tonquill (<< 0.2.0)")
   set(CPACK_DEBIAN_TOOLS_DESCRIPTION
       "two-channel audio function generator, command-line programs
 Tonquill's signals without a window, for scripts, test rigs and machines
-with no desktop: the left and right outputs each play one of seven
-waveforms (sine, triangle, square, sawtooth, single-sample pulse, white
-noise, pink noise) at one common frequency, each at its own level in dB,
-as 16-bit stereo PCM at 44100 Hz.
+with no desktop: the left and right outputs each play one of eight
+waveforms (sine, triangle, square, sawtooth, single-sample pulse, white,
+pink and brown noise) at a common frequency or one of their own, each at
+its own level, phase, polarity and duty cycle, with sweeps, tone bursts
+and fades, at rates from 8000 to 192000 Hz.
 
 tonquill-render writes the samples to WAVE, FLAC or AIFF files or to
 standard output; tonquill-play plays them through the desktop's sound

@@ -9,8 +9,9 @@
 #   check_deb.sh tools TOOLS VERSION ARCH  the same for tonquill-tools, its
 #                                        programs built for ARCH, no Qt
 #   check_deb.sh metadata WINDOW TOOLS   desktop file, AppStream data and man pages valid
-#   check_deb.sh install WINDOW TOOLS VERSION  apt-get install, the programs and
-#                                        man pages answer, removal (as root; 77 = skipped)
+#   check_deb.sh install WINDOW TOOLS VERSION  apt-get install over tonquill 0.1.0,
+#                                        the programs and man pages answer, removal
+#                                        (as root; 77 = skipped)
 # Each prints what it found and exits non-zero on the first failed check.
 set -uo pipefail
 
@@ -245,9 +246,31 @@ remove_and_check() {
   local package="$1" left
   shift
   apt_get remove "$package" || fail "apt-get remove $package"
-  ! dpkg-query -W "$package" >/dev/null 2>&1 || fail "dpkg still knows $package after the removal"
+  # dpkg keeps a name that another package Breaks as "not-installed".
+  local status
+  status="$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null)"
+  [ -z "$status" ] || [ "$status" = "unknown ok not-installed" ] ||
+    fail "dpkg still holds $package after the removal ($status)"
   left="$(ls -d "$@" 2>/dev/null)"
   [ -z "$left" ] || fail "left behind after the removal of $package: $left"
+}
+
+# A stand-in for tonquill 0.1.0, which held the renderer and its man page
+# that tonquill-tools now holds, installed with dpkg.
+install_first_release() {
+  local root
+  root="$(mktemp -d)"
+  chmod 755 "$root"
+  mkdir -p "$root/DEBIAN" "$root/usr/bin" "$root/usr/share/man/man1"
+  printf '#!/bin/sh\necho tonquill-render 0.1.0\n' >"$root/usr/bin/tonquill-render"
+  chmod 755 "$root/usr/bin/tonquill-render"
+  echo 'stand-in' | gzip -n >"$root/usr/share/man/man1/tonquill-render.1.gz"
+  printf '%s\n' 'Package: tonquill' 'Version: 0.1.0' 'Architecture: all' \
+    'Maintainer: Tonquill tests <tests@localhost>' 'Description: tonquill 0.1.0 stand-in' \
+    >"$root/DEBIAN/control"
+  dpkg-deb --root-owner-group -b "$root" "$root.deb" >/dev/null || fail "building the 0.1.0 stand-in"
+  as_root dpkg -i "$root.deb" >/dev/null || fail "installing the 0.1.0 stand-in"
+  rm -rf "$root" "$root.deb"
 }
 
 install_and_remove() {
@@ -266,7 +289,10 @@ install_and_remove() {
     exit 77
   fi
   trap remove_packages EXIT
-  apt_get install "$window" "$tools" || fail "apt-get install $window $tools"
+  install_first_release
+  # The tools alone over it take tonquill-render over, then the window.
+  apt_get install "$tools" || fail "apt-get install $tools over tonquill 0.1.0"
+  apt_get install "$window" || fail "apt-get install $window"
   local program page
   for program in tonquill-render tonquill-play; do
     [ "$("/usr/bin/$program" --version)" = "$program $version" ] ||
