@@ -5,7 +5,8 @@
 # (unit), the arm64 cross build's unit tests under qemu-user and its
 # renderer's bytes against the dev build's (arm64), the unit,
 # ALSA, sound server and Qt window suites under ASan+UBSan (asan), the ALSA
-# and sound server services' suites under ThreadSanitizer (tsan), the
+# and sound server services' suites and the player's legs under
+# ThreadSanitizer (tsan), the
 # integration legs (integration: labels alsa, pulse, app, soak, wayland,
 # wine, fuzz), whose fixtures start and stop the services they need, and the
 # packages (package). Needs no display and no sound card. Ends with CTest's
