@@ -25,6 +25,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 [ -n "${TQ_ALSA_PULSE_CONF:-}" ] || exec bash scripts/pulse-env.sh bash "$0" "$@"
 source tests/integration/lib.sh
+source bench/metrics_lib.sh
 
 seconds="${1:-60}"
 build="${TQ_APP_BUILD_DIR:-build/dev}"
@@ -46,21 +47,9 @@ clean_up() {
 trap clean_up EXIT
 export ALSA_CONFIG_PATH="$TQ_ALSA_PULSE_CONF"
 
-# Each thread of a process: id, name and the nanoseconds it has run
-# (the scheduler's own count, exact, unlike the tick-sampled times in stat).
-thread_run_times() {
-  local task
-  for task in "/proc/$1"/task/*; do
-    printf '%s %s %s\n' "${task##*/}" "$(tr ' ' '_' <"$task/comm")" \
-      "$(cut -d' ' -f1 "$task/schedstat")"
-  done | LC_ALL=C sort
-}
-
 # The sound server's run time in nanoseconds, all its threads.
 server_pid="$(cat "$(dirname "${PULSE_SERVER#unix:}")/pulseaudio.pid" 2>/dev/null)"
-server_run_time() {
-  cat /proc/"$server_pid"/task/*/schedstat 2>/dev/null | awk '{ t += $1 } END { print t + 0 }'
-}
+server_run_time() { cpu_ns "$server_pid"; }
 
 # CPU use of PID over the measuring time, in all and per thread, then its
 # resident memory; the sound server's CPU over the same time.
@@ -157,14 +146,7 @@ drive frequency 1000 >/dev/null && drive level left -6 >/dev/null &&
 measure_playing "tonquill_drive (sine -6 dB, pink -20 dB)" "$DRIVER_PID"
 
 printf "\n== %s\n" "change latency, measured at the sink's monitor"
-mkfifo "$work/monitor.fifo"
-/usr/bin/python3 bench/app_latency.py record "$work/monitor.raw" "$work/arrivals" \
-  <"$work/monitor.fifo" &
-recorder_pid=$!
-parec --latency-msec=20 --format=s16le --rate=44100 --channels=2 --raw -d "$TQ_PULSE_MONITOR" \
-  >"$work/monitor.fifo" &
-parec_pid=$!
-pids+=("$parec_pid" "$recorder_pid")
+start_monitor_recording "$work"
 sleep 1
 : >"$work/commands"
 for _ in 1 2 3 4 5; do

@@ -21,6 +21,7 @@ set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 [ -n "${PULSE_SERVER:-}" ] || exec bash "$root/scripts/pulse-env.sh" bash "$0" "$@"
 source "$root/tests/integration/lib.sh"
+source "$root/bench/metrics_lib.sh"
 
 seconds="${1:?usage: bench/client_cpu.sh SECONDS LATENCY_MS PROCESS_MS [ROUNDS]}"
 latency_ms="${2:?}"
@@ -29,10 +30,6 @@ rounds="${4:-3}"
 scratch="$(mktemp -d /tmp/tq-client-cpu.XXXXXX)"
 client_pid=""
 trap 'tq_stop_pid "$client_pid"; rm -rf "$scratch"' EXIT
-
-cpu_ns() {
-  cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ total += $1 } END { print total + 0 }'
-}
 
 # Runs "$@" in the background and prints its processor share over SECONDS.
 measure() {

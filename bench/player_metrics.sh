@@ -20,6 +20,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 [ -n "${TQ_PULSE_MONITOR:-}" ] || exec bash scripts/pulse-env.sh bash "$0" "$@"
 source tests/integration/lib.sh
+source bench/metrics_lib.sh
 
 seconds="${1:-60}"
 build="${TQ_PLAYER_BUILD_DIR:-build/dev}"
@@ -37,29 +38,9 @@ clean_up() {
 }
 trap clean_up EXIT
 
-cpu_ns() {
-  cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ total += $1 } END { print total + 0 }'
-}
 now() { date +%s.%N; }
-# Each thread of a process: id, name and the nanoseconds it has run.
-thread_run_times() {
-  local task
-  for task in "/proc/$1"/task/*; do
-    printf '%s %s %s\n' "${task##*/}" "$(tr ' ' '_' <"$task/comm")" \
-      "$(cut -d' ' -f1 "$task/schedstat")"
-  done | LC_ALL=C sort
-}
 
-# The sink's monitor recorded with each chunk's arrival time, for
-# app_latency.py analyse.
-mkfifo "$work/monitor.fifo"
-/usr/bin/python3 bench/app_latency.py record "$work/monitor.raw" "$work/arrivals" \
-  <"$work/monitor.fifo" &
-recorder_pid=$!
-parec --latency-msec=20 --format=s16le --rate=44100 --channels=2 --raw -d "$TQ_PULSE_MONITOR" \
-  >"$work/monitor.fifo" &
-parec_pid=$!
-pids+=("$parec_pid" "$recorder_pid")
+start_monitor_recording "$work"
 sleep 1
 
 printf "\n== %s\n" "start to sound (5 runs)"

@@ -11,12 +11,7 @@ drive="$1"
 work="$2"
 rm -rf "$work"
 mkdir -p "$work"
-printf 'pcm.!default { type hw card 63 }\n' >"$work/no-device.conf"
-# No sound server: none named, none in the (empty) runtime folder.
-mkdir -m 700 "$work/run"
-printf 'autospawn = no\n' >"$work/client.conf"
-unset PULSE_SERVER PULSE_RUNTIME_PATH
-export XDG_RUNTIME_DIR="$work/run" PULSE_CLIENTCONFIG="$work/client.conf"
+tq_without_sound_device "$work"
 tq_start_driver "$drive" "$work/no-device.conf" "$work/driver.log"
 trap 'tq_stop_pid "$tq_driver_pid"' EXIT
 

@@ -67,6 +67,17 @@ tq_fail() {
   exit 1
 }
 
+# A machine without sound, in folder $1: no sound server named or in the
+# (empty) runtime folder, none started, and $1/no-device.conf, an ALSA
+# configuration whose default names a card that is not there.
+tq_without_sound_device() {
+  printf 'pcm.!default { type hw card 63 }\n' >"$1/no-device.conf"
+  mkdir -m 700 "$1/run"
+  printf 'autospawn = no\n' >"$1/client.conf"
+  unset PULSE_SERVER PULSE_RUNTIME_PATH
+  export XDG_RUNTIME_DIR="$1/run" PULSE_CLIENTCONFIG="$1/client.conf"
+}
+
 # --- The Linux program, run by tonquill_drive (tests/qt/app_driver.cpp) ----
 
 # Starts driver $1 offscreen (or on the Qt platform TQ_DRIVER_PLATFORM names),

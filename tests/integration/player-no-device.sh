@@ -12,11 +12,7 @@ play="$1"
 work="$2"
 rm -rf "$work"
 mkdir -p "$work"
-printf 'pcm.!default { type hw card 63 }\n' >"$work/no-device.conf"
-mkdir -m 700 "$work/run"
-printf 'autospawn = no\n' >"$work/client.conf"
-unset PULSE_SERVER PULSE_RUNTIME_PATH
-export XDG_RUNTIME_DIR="$work/run" PULSE_CLIENTCONFIG="$work/client.conf"
+tq_without_sound_device "$work"
 export ALSA_CONFIG_PATH="$work/no-device.conf"
 
 start=$(date +%s%N)
