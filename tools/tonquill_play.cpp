@@ -32,8 +32,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // How long the end may wait for the device to hand the faded block back
-// before the stream is closed regardless (the device may be away).
-constexpr std::chrono::milliseconds kEndTimeLimit{900};
+// before the stream is closed regardless (the device may be away). The
+// faded block is rendered within one buffer and played behind one more,
+// some 372 ms plus the server's latency: 750 ms leaves that room twice and
+// keeps the exit within a second.
+constexpr std::chrono::milliseconds kEndTimeLimit{750};
 // How long past --seconds the end is asked for by the clock, should the
 // played frames not have got there (the device away): the start's latency
 // and the queued buffers come first.
