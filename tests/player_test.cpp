@@ -157,7 +157,9 @@ TEST(PlayerCommandLine, OptionsAndErrors) {
       {{"--frequency", "-1"}, "--frequency"},
       {{"frequency", "440"}, "unknown option 'frequency'"},
       {{"--rate", "44100", "--format=s16", "--dither", "none", "--right-invert"}, ""},
-      {{"--rate", "48000"}, "--rate: '48000': plays at 44100 Hz only"},
+      {{"--frequency", "24000", "--rate", "48000"}, ""},  // the rate bounds, wherever it is
+      {{"--rate", "7999"}, "--rate: '7999' is out of range (8000 to 192000"},
+      {{"--rate", "44100.5"}, "--rate: '44100.5' is out of range"},
       {{"--format", "f32"}, "--format: 'f32': plays 16-bit samples only"},
   };
   for (const auto& c : cases) {
@@ -169,6 +171,14 @@ TEST(PlayerCommandLine, OptionsAndErrors) {
   EXPECT_EQ(good.settings.signal.frequency, 440.0);
   EXPECT_EQ(good.settings.left_level_db, -20.0);
   EXPECT_EQ(good.seconds, 2.5);
+  // The stream opens at the rate asked, with the signal's phase step for it.
+  play::Player player;
+  player.settings = play::parse_player_options(cases[6].args).options.settings;
+  RecordingWaveOut wave_out;
+  ASSERT_TRUE(play::start_player(player, wave_out, 1, std::nullopt).opened);
+  ASSERT_FALSE(wave_out.calls.empty());
+  EXPECT_NE(wave_out.calls.front().find(" rate=48000 "), std::string::npos) << wave_out.calls.front();
+  EXPECT_EQ(player.settings.signal.rate, 48000);
 }
 
 }  // namespace

@@ -46,7 +46,19 @@ std::string parse_seconds(PlayerOptions& options, std::string_view text) {
   }
   options.seconds = value;
   // The sweep's "whole" length is the time played.
-  options.settings.blocks = render::blocks_for_seconds(value);
+  options.settings.blocks = render::blocks_for_seconds(value, options.settings.signal.rate);
+  return {};
+}
+
+std::string parse_rate(PlayerOptions& options, std::string_view text) {
+  int rate = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, rate);
+  if (text.empty() || ec != std::errc() || ptr != end || rate < kMinRate || rate > kMaxRate) {
+    return join({quoted(text), " is out of range (8000 to 192000, a whole number)"});
+  }
+  options.settings.signal.rate = rate;
+  options.settings.blocks = render::blocks_for_seconds(1.0, rate);
   return {};
 }
 
@@ -56,13 +68,12 @@ std::string only(std::string_view text, std::string_view accepted, std::string_v
   return text == accepted ? std::string() : join({quoted(text), ": ", why});
 }
 
+// --rate and --seconds are applied first, in this order: the rate bounds
+// the frequencies and sets the frames of a second.
 const std::array<PlayerOption, 4> kPlayerOptions{{
-    // First: it sets the length a sweep of "whole" length takes.
+    {"--rate", parse_rate},
+    // It sets the length a sweep of "whole" length takes.
     {"--seconds", parse_seconds},
-    {"--rate",
-     [](PlayerOptions&, std::string_view v) {
-       return only(v, "44100", "plays at 44100 Hz only (tonquill-render writes other rates)");
-     }},
     {"--format",
      [](PlayerOptions&, std::string_view v) {
        return only(v, "s16", "plays 16-bit samples only (tonquill-render writes s24 and f32)");
@@ -206,6 +217,8 @@ ParsedPlayerOptions parse_player_options(std::span<const std::string_view> args)
   }
   std::stable_partition(arguments.begin(), arguments.end(),
                         [](const Argument& a) { return a.name == "--seconds"; });
+  std::stable_partition(arguments.begin(), arguments.end(),
+                        [](const Argument& a) { return a.name == "--rate"; });
   for (const Argument& argument : arguments) {
     if (std::string error = apply_argument(options, argument); !error.empty()) return {{}, error};
   }
@@ -216,7 +229,7 @@ std::string player_usage_text() {
   std::string text =
       "Usage: tonquill-play [options]\n"
       "Plays the generator's signal through the sound server (as client Tonquill) or ALSA,\n"
-      "16-bit stereo at 44100 Hz, until quit, SIGINT, SIGTERM or --seconds.\n"
+      "16-bit stereo at 44100 Hz (or --rate), until quit, SIGINT, SIGTERM or --seconds.\n"
       "Each line of standard input is a command: an option's name without the dashes and\n"
       "its value (frequency 440, left-level -12), status, or quit; each gets one reply line,\n"
       "ok ... or error: ...\n\n";
@@ -230,7 +243,7 @@ std::string player_usage_text() {
   add("seconds", "S",
       "play S seconds, then end (default: until quit); also the length of a sweep of "
       "--sweep-seconds whole (without --seconds: 6 blocks, 1.11 s)");
-  add("rate", "HZ", "44100 only: the stream's rate (other rates: tonquill-render)");
+  add("rate", "HZ", "the stream's rate, 8000 to 192000 (default 44100); not a command");
   add("format", "FMT", "s16 only: the stream's samples (s24, f32: tonquill-render)");
   add("dither", "D", "none only: the levels are the stream's volume, the samples stay as they are");
   add("help", "", "show this text");
@@ -252,7 +265,8 @@ StreamOpening start_player(Player& player, WaveOutService& wave_out, NotifyTarge
   start_signal(*player.generator, player.settings.signal);
   render_into(player, 0);
   render_into(player, 1);
-  StreamOpening opening = open_output_stream(player.stream, wave_out, target);
+  const auto rate = static_cast<std::uint32_t>(player.settings.signal.rate);
+  StreamOpening opening = open_output_stream(player.stream, wave_out, target, output_format(rate));
   if (opening.opened) {
     apply_output_levels(wave_out, player.settings.left_level_db, player.settings.right_level_db);
   } else {

@@ -47,8 +47,11 @@ std::size_t buffer_index(const WaveHeader& header) {
 
 }  // namespace
 
-WaveFormat output_format() {
-  return WaveFormat{};
+WaveFormat output_format(std::uint32_t rate) {
+  WaveFormat format{};
+  format.samples_per_sec = rate;
+  format.avg_bytes_per_sec = rate * format.block_align;
+  return format;
 }
 
 std::string device_error_text(WaveOutService& wave_out, MMResult result) {
@@ -58,11 +61,11 @@ std::string device_error_text(WaveOutService& wave_out, MMResult result) {
 }
 
 StreamOpening open_output_stream(OutputStream& stream, WaveOutService& wave_out,
-                                 NotifyTarget window) {
+                                 NotifyTarget window, const WaveFormat& format) {
   if (stream.handle != 0) return {true, ""};  // opened once per run; its buffers are queued
   WaveOutHandle handle = 0;
   const MMResult opened =
-      wave_out.open(&handle, stream.device, output_format(), window, kStreamOpenFlags);
+      wave_out.open(&handle, stream.device, format, window, kStreamOpenFlags);
   if (opened != kMmNoError) return {false, device_error_text(wave_out, opened)};
   for (std::size_t index = 0; index < stream.headers.size(); ++index) {
     const MMResult queued = queue_buffer(stream, wave_out, handle, index);

@@ -32,13 +32,14 @@ struct StreamOpening {
   std::string notice;
 };
 
-// The stream format: PCM, 2 channels, 44100 Hz, 16 bits.
-WaveFormat output_format();
+// The stream format: PCM, 2 channels, 16 bits, 44100 Hz (the window's) or
+// another rate (the live player's --rate).
+WaveFormat output_format(std::uint32_t rate = kSampleRate);
 
 // Opens the stream with `window` as the event target and queues both
 // buffers. A failed open leaves nothing open or queued.
 StreamOpening open_output_stream(OutputStream& stream, WaveOutService& wave_out,
-                                 NotifyTarget window);
+                                 NotifyTarget window, const WaveFormat& format = output_format());
 // One device event: kMmWomOpen, kMmWomClose or kMmWomDone (with the header);
 // a refill's time, read from `clock`, is added to waveoutproctime. Returns
 // the device's text for the first refill of the run that the device
