@@ -177,7 +177,8 @@ TEST(PlayerCommandLine, OptionsAndErrors) {
   RecordingWaveOut wave_out;
   ASSERT_TRUE(play::start_player(player, wave_out, 1, std::nullopt).opened);
   ASSERT_FALSE(wave_out.calls.empty());
-  EXPECT_NE(wave_out.calls.front().find(" rate=48000 "), std::string::npos) << wave_out.calls.front();
+  EXPECT_NE(wave_out.calls.front().find(" rate=48000 "), std::string::npos)
+      << wave_out.calls.front();
   EXPECT_EQ(player.settings.signal.rate, 48000);
 }
 

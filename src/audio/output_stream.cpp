@@ -64,8 +64,7 @@ StreamOpening open_output_stream(OutputStream& stream, WaveOutService& wave_out,
                                  NotifyTarget window, const WaveFormat& format) {
   if (stream.handle != 0) return {true, ""};  // opened once per run; its buffers are queued
   WaveOutHandle handle = 0;
-  const MMResult opened =
-      wave_out.open(&handle, stream.device, format, window, kStreamOpenFlags);
+  const MMResult opened = wave_out.open(&handle, stream.device, format, window, kStreamOpenFlags);
   if (opened != kMmNoError) return {false, device_error_text(wave_out, opened)};
   for (std::size_t index = 0; index < stream.headers.size(); ++index) {
     const MMResult queued = queue_buffer(stream, wave_out, handle, index);
