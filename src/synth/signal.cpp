@@ -9,17 +9,21 @@
 
 #include "synth/numeric.h"
 #include "synth/vector_clones.h"
+#include "synth/wave_points.h"
 
 namespace tq {
 
 namespace {
 
-constexpr std::uint32_t kHalfPeriod = 0x80000000u;     // 2^31
-constexpr std::uint32_t kQuarterPeriod = 0x40000000u;  // 2^30
-constexpr double kPhaseUnits = 4294967296.0;           // one period, 2^32
+constexpr double kPhaseUnits = 4294967296.0;  // one period, 2^32
 constexpr double kPi = std::numbers::pi;
-constexpr std::int32_t kTriangleDivisor = 42949;  // as the window's triangle
-constexpr std::int32_t kSawtoothDivisor = 85899;  // as the window's sawtooth
+
+using wave::kHalfPeriod;
+using wave::kQuarterPeriod;
+using wave::pulse_at;
+using wave::sawtooth_at;
+using wave::square_at;
+using wave::triangle_at;
 
 // Brown noise: a leaky integrator of centred white noise. The leak's corner
 // lies well below 50 Hz, so the spectrum falls 6 dB per octave above it;
@@ -60,20 +64,10 @@ bool is_noise(WaveformKind kind) {
 
 // --- Waveform shapes: a sample from the phase and the step to the next one.
 
-int triangle_at(std::uint32_t p) {
-  const std::uint32_t from_half = p - kHalfPeriod;
-  const std::uint32_t distance = p < kHalfPeriod ? 0u - from_half : from_half;
-  return static_cast<std::int32_t>(kQuarterPeriod - distance) / kTriangleDivisor;
-}
-
 double fine_triangle_at(std::uint32_t p) {
   const std::uint32_t from_half = p - kHalfPeriod;
   const std::uint32_t distance = p < kHalfPeriod ? 0u - from_half : from_half;
   return static_cast<std::int32_t>(kQuarterPeriod - distance) * (kPeak / 1073741824.0);
-}
-
-int sawtooth_at(std::uint32_t p) {
-  return static_cast<std::int32_t>(p - kHalfPeriod) / kSawtoothDivisor;
 }
 
 double fine_sawtooth_at(std::uint32_t p) {
@@ -84,21 +78,12 @@ double fine_sine_at(std::uint32_t p) {
   return std::sin(p * (2.0 * kPi / kPhaseUnits)) * kPeak;
 }
 
-// At 50 % the window's square: high while the phase is below half a
-// period. At any other duty a sample is high when the middle of its step
-// lies in the high part, so a high part of a whole number of samples gets
-// exactly that many, whichever way the step was rounded.
-int square_at(std::uint32_t p) {
-  return p < kHalfPeriod ? kPeak : -kPeak;
-}
-
+// At 50 % the window's square (square_at): high while the phase is below
+// half a period. At any other duty a sample is high when the middle of its
+// step lies in the high part, so a high part of a whole number of samples
+// gets exactly that many, whichever way the step was rounded.
 int duty_square_at(std::uint32_t p, std::uint32_t step, std::uint32_t threshold) {
   return p + (step >> 1) < threshold ? kPeak : -kPeak;
-}
-
-// The peak when this step wraps the accumulator.
-int pulse_at(std::uint32_t p, std::uint32_t step) {
-  return p + step < p ? kPeak : 0;
 }
 
 // How a channel's periodic waveform is drawn.
@@ -172,25 +157,11 @@ void drive_varying(const Phases& phases, const Phases& steps, ChannelSpan<Sample
   }
 }
 
-// Two interleaved phase chains keep more table loads in flight.
-void render_table_sine(const SineTable& table, std::uint32_t phase, std::uint32_t step,
-                       ChannelSpan<std::int16_t> out) {
-  std::uint32_t even = phase;
-  std::uint32_t odd = phase + step;
-  const std::uint32_t double_step = 2 * step;
-  for (std::size_t n = 0; n < out.size(); n += 2) {
-    out[n] = table.entries[even >> 15];
-    out[n + 1] = table.entries[odd >> 15];
-    even += double_step;
-    odd += double_step;
-  }
-}
-
 TQ_VECTOR_CLONES
 bool render_constant_16(const Shape& shape, const SineTable& table, std::uint32_t phase,
                         std::uint32_t step, ChannelSpan<std::int16_t> out) {
   if (shape.kind == kSine) {
-    render_table_sine(table, phase, step, out);
+    wave::render_table_sine(table, phase, step, out);
     return true;
   }
   return with_wave<std::int16_t>(

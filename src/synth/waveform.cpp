@@ -7,6 +7,7 @@
 
 #include "synth/numeric.h"
 #include "synth/vector_clones.h"
+#include "synth/wave_points.h"
 
 namespace tq {
 
@@ -15,11 +16,12 @@ namespace {
 // The table is defined with this approximation of pi, not the exact value.
 constexpr double kTablePi = 3.1415926539;
 
-constexpr std::uint32_t kHalfPeriod = 0x80000000u;     // 2^31
-constexpr std::uint32_t kQuarterPeriod = 0x40000000u;  // 2^30
-constexpr std::int32_t kTriangleDivisor = 42949;       // 2^30 / 25000, truncated
-constexpr std::int32_t kSawtoothDivisor = 85899;       // 2^31 / 25000, truncated
-constexpr int kNoiseOffset = 16383;                    // centres 0..32767
+constexpr int kNoiseOffset = 16383;  // centres 0..32767
+
+using wave::pulse_at;
+using wave::sawtooth_at;
+using wave::square_at;
+using wave::triangle_at;
 
 // One channel's samples of a block, in order, before interleaving.
 using ChannelSamples = std::array<std::int16_t, kBlockFrames>;
@@ -36,47 +38,6 @@ void render_periodic(std::uint32_t phase, std::uint32_t increment, ChannelSample
     sample = static_cast<std::int16_t>(wave(phase));
     phase += increment;
   }
-}
-
-// For p < 2^31 the sample is entry (p >> 15) & 0xFFFF of the half period.
-// For p >= 2^31 it is that entry of p - 2^31 negated; since (p - 2^31) >> 15
-// and p >> 15 agree in their low 16 bits, that is the negated copy at
-// 65536 + ((p >> 15) & 0xFFFF) = p >> 15. So every sample is entry p >> 15.
-void render_sine(const SineTable& table, std::uint32_t phase, std::uint32_t increment,
-                 ChannelSamples& out) {
-  // Two interleaved phase chains keep more table loads in flight.
-  std::uint32_t even = phase;
-  std::uint32_t odd = phase + increment;
-  const std::uint32_t step = 2 * increment;
-  for (std::size_t n = 0; n < out.size(); n += 2) {
-    out[n] = table.entries[even >> 15];
-    out[n + 1] = table.entries[odd >> 15];
-    even += step;
-    odd += step;
-  }
-}
-
-// p - 2^30 in the first half period and 3 * 2^30 - p in the second are both
-// 2^30 minus the distance of p from the half-period point. Written so, the
-// compiler divides once per sample instead of dividing both candidates.
-int triangle_at(std::uint32_t p) {
-  const std::uint32_t from_half = p - kHalfPeriod;
-  const std::uint32_t distance = p < kHalfPeriod ? 0u - from_half : from_half;
-  return static_cast<std::int32_t>(kQuarterPeriod - distance) / kTriangleDivisor;
-}
-
-int square_at(std::uint32_t p) {
-  return p < kHalfPeriod ? kPeak : -kPeak;
-}
-
-int sawtooth_at(std::uint32_t p) {
-  return static_cast<std::int32_t>(p - kHalfPeriod) / kSawtoothDivisor;
-}
-
-// The phase advances before the sample is decided: the sample is the peak
-// when this step wraps the accumulator.
-int pulse_at(std::uint32_t p, std::uint32_t increment) {
-  return p + increment < p ? kPeak : 0;
 }
 
 // Renders a waveform that depends on the phase alone. Returns false for a
@@ -202,7 +163,7 @@ bool render_channel(ChannelState& channel, const SineTable& table, const Channel
   const std::uint32_t increment = phase_increment(channel.frequency);
   const WaveformKind kind = channel.waveform;
   if (kind == kSine) {
-    render_sine(table, channel.phase, increment, out);
+    wave::render_table_sine(table, channel.phase, increment, out);
   } else if (kind == kWhiteNoise) {
     render_white(draws, out);
   } else if (kind != kPinkNoise && !render_phase_wave(kind, channel.phase, increment, out)) {
