@@ -154,7 +154,6 @@ TEST(PlayerCommandLine, OptionsAndErrors) {
       {{"--frequency", "440", "--left-level=-20", "--seconds", "2.5"}, ""},
       {{"-o", "out.wav"}, "-o: tonquill-play writes no file"},
       {{"--seconds", "0"}, "--seconds: '0' is not a duration"},
-      {{"--frequency", "-1"}, "--frequency"},
       {{"frequency", "440"}, "unknown option 'frequency'"},
       {{"--rate", "44100", "--format=s16", "--dither", "none", "--right-invert"}, ""},
       {{"--frequency", "24000", "--rate", "48000"}, ""},  // the rate bounds, wherever it is
@@ -173,7 +172,7 @@ TEST(PlayerCommandLine, OptionsAndErrors) {
   EXPECT_EQ(good.seconds, 2.5);
   // The stream opens at the rate asked, with the signal's phase step for it.
   play::Player player;
-  player.settings = play::parse_player_options(cases[6].args).options.settings;
+  player.settings = play::parse_player_options(cases[5].args).options.settings;
   RecordingWaveOut wave_out;
   ASSERT_TRUE(play::start_player(player, wave_out, 1, std::nullopt).opened);
   ASSERT_FALSE(wave_out.calls.empty());
