@@ -146,6 +146,31 @@ TEST(PlayerEnd, FadesTheNextBlockThenClosesWhenItComesBack) {
   }
 }
 
+// The sound server's thread refills a played buffer in place with the next
+// block, the service left alone; from the end's faded block on it declines
+// and the buffers come back as events, the last one closing the stream.
+TEST(PlayerStream, RefilledInPlaceUntilTheEnd) {
+  Started s;
+  WaveHeader* first = s.wave_out.finish_next();
+  ASSERT_TRUE(play::refill_played_buffer(s.player, *first));
+  tq::SignalGenerator reference;
+  tq::start_signal(reference, tq::SignalSettings{});
+  tq::Block block{};
+  for (int i = 0; i < 3; ++i) tq::render_signal_block(reference, tq::SignalSettings{}, block);
+  EXPECT_EQ(0, std::memcmp(first->data, block.data(), tq::kBlockBytes));
+  EXPECT_EQ(s.wave_out.written.size(), 2u);
+  EXPECT_EQ(s.run("quit"), "ok quit");
+  WaveHeader* second = s.wave_out.finish_next();
+  ASSERT_TRUE(play::refill_played_buffer(s.player, *second));  // it holds the fade
+  EXPECT_EQ(s.player.phase, play::PlayerPhase::kDraining);
+  EXPECT_FALSE(play::refill_played_buffer(s.player, *first));
+  play::on_player_event(s.player, s.wave_out, tq::kMmWomDone, first);
+  EXPECT_TRUE(s.wave_out.is_open);
+  play::on_player_event(s.player, s.wave_out, tq::kMmWomDone, second);
+  EXPECT_FALSE(s.wave_out.is_open);
+  EXPECT_FALSE(play::refill_played_buffer(s.player, *second));
+}
+
 TEST(PlayerCommandLine, OptionsAndErrors) {
   const struct {
     std::vector<std::string_view> args;

@@ -142,6 +142,14 @@ SignalSettings settings_to_render(const Player& player) {
 
 // Renders the next block into buffer `index`; the buffer that reaches the
 // end is the last one the stream plays.
+std::size_t buffer_index(const WaveHeader& header) {
+  return header.user == 1 ? 1 : 0;
+}
+
+bool refills(const Player& player) {
+  return player.phase == PlayerPhase::kPlaying || player.phase == PlayerPhase::kEnding;
+}
+
 void render_into(Player& player, std::size_t index) {
   render_signal_block(*player.generator, settings_to_render(player), player.stream.buffers[index]);
   const bool ended = player.end_frame && rendered_frames(*player.generator) >= *player.end_frame;
@@ -162,8 +170,8 @@ void refill_and_queue(Player& player, WaveOutService& wave_out, std::size_t inde
 }
 
 void on_buffer_back(Player& player, WaveOutService& wave_out, const WaveHeader& header) {
-  const std::size_t index = header.user == 1 ? 1 : 0;
-  if (player.phase != PlayerPhase::kDraining) {
+  const std::size_t index = buffer_index(header);
+  if (refills(player)) {
     refill_and_queue(player, wave_out, index);
   } else if (index == player.last_buffer) {
     stop_player(player, wave_out);
@@ -306,6 +314,12 @@ std::string run_player_command(Player& player, WaveOutService& wave_out, std::st
                  " underruns=", std::to_string(underruns)});
   }
   return apply_command(player, wave_out, word, value);
+}
+
+bool refill_played_buffer(Player& player, const WaveHeader& header) {
+  if (player.stream.handle == 0 || !refills(player)) return false;
+  render_into(player, buffer_index(header));
+  return true;
 }
 
 void end_player(Player& player) {

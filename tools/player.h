@@ -13,6 +13,10 @@
 // The end (quit, a signal, --seconds): the next block rendered fades to
 // silence over kEndFadeMs from its start; once the device has handed that
 // block back the stream is reset and closed.
+//
+// A service that offers it (the sound server's) has a played buffer
+// refilled on its own thread through refill_played_buffer(); the caller
+// then keeps every other call into the Player under the same lock.
 
 #include <cstdint>
 #include <memory>
@@ -94,6 +98,12 @@ std::string on_player_event(Player& player, WaveOutService& wave_out, std::uint3
 // `underruns` is the service's count, for status.
 std::string run_player_command(Player& player, WaveOutService& wave_out, std::string_view line,
                                std::uint64_t underruns);
+
+// Fills a buffer the device has played with the next block, in place,
+// without calling the service (which queues it again itself). False once
+// the end's block is rendered or the stream is closed: the buffer then
+// comes back through on_player_event.
+bool refill_played_buffer(Player& player, const WaveHeader& header);
 
 // Asks for the end: the next block rendered fades out. Again, or past an
 // end already under way, changes nothing.

@@ -2,10 +2,13 @@
 // (or ALSA), changed by commands read from standard input, until quit,
 // SIGINT, SIGTERM or --seconds.
 //
-// One thread does everything that touches the player: it waits in poll()
-// on the device events (queued by the service's own thread, with a count on
-// an eventfd), on SIGINT and SIGTERM (blocked in every thread, read from a
-// signalfd) and on standard input.
+// The main thread waits in poll() on the device events (queued by the
+// service's own thread, with a count on an eventfd), on SIGINT and SIGTERM
+// (blocked in every thread, read from a signalfd) and on standard input,
+// and handles them with the player locked. The sound server's thread
+// refills played buffers itself when it gets the lock at once; when it
+// does not (the main thread holds it, and may be calling the service), the
+// buffer comes back as a device event instead.
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
@@ -129,11 +132,21 @@ std::string no_device_text(const tq::SoundService& sound, const std::string& not
   return "no sound: the sound server refused the stream (" + notice + ")";
 }
 
+// The player and the lock every thread takes to use it.
+struct SharedPlayer {
+  std::mutex lock;
+  tq::play::Player player;
+};
+
 class PlayLoop {
  public:
-  PlayLoop(tq::play::Player& player, tq::SoundService& sound, DeviceEvents& events, int signals,
+  PlayLoop(SharedPlayer& shared, tq::SoundService& sound, DeviceEvents& events, int signals,
            std::optional<double> seconds)
-      : player_(player), sound_(sound), events_(events), signals_(signals) {
+      : lock_(shared.lock),
+        player_(shared.player),
+        sound_(sound),
+        events_(events),
+        signals_(signals) {
     if (seconds) {
       seconds_limit_ =
           Clock::now() + kSecondsGrace +
@@ -142,17 +155,27 @@ class PlayLoop {
   }
 
   void run() {
-    while (player_.phase != tq::play::PlayerPhase::kFinished) {
+    for (bool finished = false; !finished;) {
       std::array<pollfd, 3> fds{{{events_.fd(), POLLIN, 0},
                                  {signals_, POLLIN, 0},
                                  {input_.open ? STDIN_FILENO : -1, POLLIN, 0}}};
       poll(fds.data(), fds.size(), wait_ms());
-      if (fds[1].revents != 0) take_signal();
-      if (fds[0].revents != 0) take_device_events();
-      if (fds[2].revents != 0) take_commands();
-      if (seconds_limit_ && Clock::now() >= *seconds_limit_) tq::play::end_player(player_);
-      note_end();
-      if (end_limit_ && Clock::now() >= *end_limit_) tq::play::stop_player(player_, service());
+      const std::vector<std::string> lines =
+          fds[2].revents != 0 ? read_lines(input_) : std::vector<std::string>{};
+      std::vector<std::string> replies;
+      {
+        const std::lock_guard<std::mutex> lock(lock_);
+        if (fds[1].revents != 0) take_signal();
+        if (fds[0].revents != 0) take_device_events();
+        for (const std::string& line : lines) replies.push_back(run_command(line));
+        if (seconds_limit_ && Clock::now() >= *seconds_limit_) tq::play::end_player(player_);
+        note_end();
+        if (end_limit_ && Clock::now() >= *end_limit_) tq::play::stop_player(player_, service());
+        finished = player_.phase == tq::play::PlayerPhase::kFinished;
+      }
+      // Written unlocked: a slow reader holds up the replies, not the sound.
+      for (const std::string& reply : replies) std::printf("%s\n", reply.c_str());
+      if (!replies.empty()) std::fflush(stdout);
     }
   }
 
@@ -179,13 +202,8 @@ class PlayLoop {
       if (!line.empty()) std::fprintf(stderr, "%s\n", line.c_str());
     }
   }
-  void take_commands() {
-    for (const std::string& line : read_lines(input_)) {
-      const std::string reply =
-          tq::play::run_player_command(player_, service(), line, sound_.underrun_count());
-      std::printf("%s\n", reply.c_str());
-      std::fflush(stdout);
-    }
+  std::string run_command(const std::string& line) {
+    return tq::play::run_player_command(player_, service(), line, sound_.underrun_count());
   }
   // The end has begun: it gets a time limit.
   void note_end() {
@@ -194,6 +212,7 @@ class PlayLoop {
     }
   }
 
+  std::mutex& lock_;
   tq::play::Player& player_;
   tq::SoundService& sound_;
   DeviceEvents& events_;
@@ -220,14 +239,23 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);  // a reader gone away ends no sound
   const int signals = signal_descriptor();
   DeviceEvents events;
+  SharedPlayer shared;
+  const auto refill = [&shared](tq::NotifyTarget, tq::WaveHeader* header) {
+    const std::unique_lock<std::mutex> lock(shared.lock, std::try_to_lock);
+    return lock.owns_lock() && tq::play::refill_played_buffer(shared.player, *header);
+  };
   tq::SoundService sound([&events](tq::NotifyTarget, std::uint32_t message,
-                                   tq::WaveHeader* header) { events.push(message, header); });
-  tq::play::Player player;
-  player.settings = parsed.options.settings;
-  const tq::StreamOpening opening =
-      tq::play::start_player(player, sound.service(), kPlayerTarget, parsed.options.seconds);
+                                   tq::WaveHeader* header) { events.push(message, header); },
+                         refill);
+  tq::StreamOpening opening;
+  {
+    const std::lock_guard<std::mutex> lock(shared.lock);
+    shared.player.settings = parsed.options.settings;
+    opening = tq::play::start_player(shared.player, sound.service(), kPlayerTarget,
+                                     parsed.options.seconds);
+  }
   if (!opening.opened) return fail(tq::play::kNoSoundDevice, no_device_text(sound, opening.notice));
-  PlayLoop(player, sound, events, signals, parsed.options.seconds).run();
+  PlayLoop(shared, sound, events, signals, parsed.options.seconds).run();
   close(signals);
   return 0;
 }

@@ -4,6 +4,7 @@
 // the server mixed. Without a server these tests skip, unless
 // TQ_REQUIRE_PULSE says one must be there.
 
+#include <atomic>
 #include <thread>
 
 #include "app/generator.h"
@@ -185,6 +186,40 @@ TEST_F(PulseServerTest, MovedStreamPlaysOnOnTheOtherSink) {
   // Up to six buffers played there; a cycle the server skips may split them.
   EXPECT_NE(find_run(moved.stop(), 1234, -1234, 0, 2 * 8192), std::string::npos);
   EXPECT_NE(find_run(recorder->stop(), 1234, -1234, 0, 2 * 8192), std::string::npos);
+}
+
+// A buffer refilled on the service's thread is queued again and sent in
+// the same answer to the server: played on in the order refilled, with no
+// DONE, until the refill declines and the buffers come back as DONE.
+TEST_F(PulseServerTest, BufferRefilledOnTheServicesThreadPlaysOnWithoutDone) {
+  const std::thread::id caller = std::this_thread::get_id();
+  std::atomic<int> refills{0};
+  std::atomic<bool> on_caller{false};
+  PulseWaveOut refilling(events.sink(), [&](NotifyTarget, WaveHeader* header) {
+    on_caller = on_caller || std::this_thread::get_id() == caller;
+    if (refills == 4) return false;
+    auto* samples = reinterpret_cast<std::int16_t*>(header->data);
+    std::fill(samples, samples + header->buffer_length / 2,
+              static_cast<std::int16_t>(1000 * (3 + refills++)));
+    return true;
+  });
+  WaveOutHandle handle = 0;
+  ASSERT_EQ(open_default(refilling, &handle), kMmNoError);
+  std::vector<std::unique_ptr<TestBuffer>> buffers;
+  for (const std::int16_t value : {std::int16_t{1000}, std::int16_t{2000}}) {
+    buffers.push_back(std::make_unique<TestBuffer>(constant_frames(8192, value, value)));
+    ASSERT_EQ(play(refilling, handle, *buffers.back()), kMmNoError);
+  }
+  ASSERT_TRUE(events.wait_count(kMmWomDone, 2, 5000ms));
+  EXPECT_EQ(refills, 4);
+  EXPECT_FALSE(on_caller);
+  ASSERT_EQ(refilling.close(handle), kMmNoError);
+  const std::vector<std::int16_t> heard = recorder->stop();
+  std::size_t at = 0;
+  for (int value = 1000; value <= 6000; value += 1000) {
+    at = find_run(heard, value, value, 0, 8192 - 2205, at);
+    ASSERT_NE(at, std::string::npos) << value;
+  }
 }
 
 TEST_F(PulseServerTest, OneDeviceThatTakesAnyPcmFormatUpToTheServersRate) {

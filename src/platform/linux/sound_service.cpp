@@ -2,8 +2,8 @@
 
 namespace tq {
 
-SoundService::SoundService(const PulseWaveOut::EventSink& sink) {
-  pulse_ = std::make_unique<PulseWaveOut>(sink);
+SoundService::SoundService(const PulseWaveOut::EventSink& sink, const BufferRefill& refill) {
+  pulse_ = std::make_unique<PulseWaveOut>(sink, refill);
   if (pulse_->connect_now() || pulse_server_expected()) return;
   pulse_.reset();
   alsa_ = std::make_unique<AlsaWaveOut>(sink);

@@ -6,6 +6,9 @@
 // server starts after the program); ALSA otherwise, on machines without a
 // sound server. No server is ever started for the program. Both the
 // window and the live player choose through it; it includes no Qt.
+//
+// `refill` goes to the sound server's service (see BufferRefill); ALSA
+// reports every played buffer as DONE.
 
 #include <cstdint>
 #include <memory>
@@ -17,7 +20,7 @@ namespace tq {
 
 class SoundService {
  public:
-  explicit SoundService(const PulseWaveOut::EventSink& sink);
+  explicit SoundService(const PulseWaveOut::EventSink& sink, const BufferRefill& refill = {});
 
   WaveOutService& service();
   // "pulse" or "alsa".

@@ -85,9 +85,11 @@ class LoopLock {
 struct PulseStreamState;
 
 struct PulseWaveOut::State {
-  explicit State(EventSink event_sink) : sink(std::move(event_sink)) {}
+  State(EventSink event_sink, BufferRefill buffer_refill)
+      : sink(std::move(event_sink)), refill(std::move(buffer_refill)) {}
 
   EventSink sink;
+  BufferRefill refill;
   pa_threaded_mainloop* loop = nullptr;
   pa_mainloop_api* api = nullptr;
   pa_context* context = nullptr;  // null while no server answers
@@ -145,14 +147,27 @@ void schedule_retry(State& state, pa_usec_t delay = kRetryInterval) {
   state.api->time_restart(state.retry, after(&when, delay));
 }
 
-// Reports played buffers and sends what the server has room for.
-void feed(PulseStreamState& stream) {
+// A played buffer the front end has filled anew goes to the queue's end.
+bool refilled(PulseStreamState& stream, WaveHeader* played) {
+  const BufferRefill& refill = stream.owner->refill;
+  if (!refill || !stream.notify || stream.silent || !refill(stream.target, played)) return false;
+  mark_queued(played);
+  stream.queue.headers.push_back(played);
+  return true;
+}
+
+enum class Refill { offered, not_offered };
+
+// Reports played buffers (or has them refilled, on the service's thread)
+// and sends what the server has room for.
+void feed(PulseStreamState& stream, Refill refill = Refill::not_offered) {
   if (!stream_ready(stream)) return;
   const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream.stream);
   std::size_t room = pa_stream_writable_size(stream.stream);
   if (attr == nullptr || room == static_cast<std::size_t>(-1)) return;
   for (WaveHeader* played : take_played(stream.queue, attr->tlength, room)) {
     mark_done(played);
+    if (refill == Refill::offered && refilled(stream, played)) continue;
     deliver(stream, kMmWomDone, played);
   }
   send_unsent(stream.queue, room, [&](const char* data, std::size_t bytes) {
@@ -251,7 +266,7 @@ void on_stream_state(pa_stream* s, void* userdata) {
 }
 
 void on_stream_write(pa_stream*, std::size_t, void* userdata) {
-  feed(*static_cast<PulseStreamState*>(userdata));
+  feed(*static_cast<PulseStreamState*>(userdata), Refill::offered);
 }
 
 void on_stream_underflow(pa_stream*, void* userdata) {
@@ -461,7 +476,8 @@ StreamStart start_and_wait(PulseStreamState& stream) {
 
 }  // namespace
 
-PulseWaveOut::PulseWaveOut(EventSink sink) : state_(std::make_unique<State>(std::move(sink))) {
+PulseWaveOut::PulseWaveOut(EventSink sink, BufferRefill refill)
+    : state_(std::make_unique<State>(std::move(sink), std::move(refill))) {
   State& state = *state_;
   state.loop = pa_threaded_mainloop_new();
   state.api = pa_threaded_mainloop_get_api(state.loop);

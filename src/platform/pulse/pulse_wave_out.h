@@ -20,8 +20,14 @@
 // (for Qt, a queued invocation) and must not call the service from there.
 // reset() reports its DONE events and close() its CLOSE on the caller's
 // thread before they return; after close() no event of that stream comes.
+//
+// A front end that renders its buffers itself may instead refill a played
+// buffer on the service's thread (BufferRefill): the buffer is then queued
+// again and sent in the same answer to the server's request, without the
+// two thread hand-overs of DONE and write().
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -36,11 +42,19 @@ namespace tq {
 inline constexpr std::uint32_t kServerQueueBytes = 2 * 32768;
 inline constexpr std::uint32_t kServerRequestBytes = 32768;
 
+// Called on the service's thread, the service locked, for each buffer the
+// server has played while it asks for more, before DONE would be reported:
+// true when the callee has filled the buffer anew, which is then queued
+// again as if written; false reports DONE as usual. It must not call the
+// service, nor wait for a thread that may be calling it (try a lock, do
+// not take one).
+using BufferRefill = std::function<bool(NotifyTarget target, WaveHeader* header)>;
+
 class PulseWaveOut : public WaveOutService {
  public:
   using EventSink = DeviceEventSink;
 
-  explicit PulseWaveOut(EventSink sink);
+  explicit PulseWaveOut(EventSink sink, BufferRefill refill = {});
   // Closes every stream still open without reporting, and disconnects.
   ~PulseWaveOut() override;
   PulseWaveOut(const PulseWaveOut&) = delete;
