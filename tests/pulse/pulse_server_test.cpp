@@ -205,18 +205,15 @@ TEST_F(PulseServerTest, BufferRefilledOnTheServicesThreadPlaysOnWithoutDone) {
   });
   WaveOutHandle handle = 0;
   ASSERT_EQ(open_default(refilling, &handle), kMmNoError);
-  std::vector<std::unique_ptr<TestBuffer>> buffers;
-  for (const std::int16_t value : {std::int16_t{1000}, std::int16_t{2000}}) {
-    buffers.push_back(std::make_unique<TestBuffer>(constant_frames(8192, value, value)));
-    ASSERT_EQ(play(refilling, handle, *buffers.back()), kMmNoError);
-  }
+  auto buffers = constant_buffers(2, 2000, 2000);
+  for (auto& buffer : buffers) ASSERT_EQ(play(refilling, handle, *buffer), kMmNoError);
   ASSERT_TRUE(events.wait_count(kMmWomDone, 2, 5000ms));
   EXPECT_EQ(refills, 4);
   EXPECT_FALSE(on_caller);
   ASSERT_EQ(refilling.close(handle), kMmNoError);
   const std::vector<std::int16_t> heard = recorder->stop();
   std::size_t at = 0;
-  for (int value = 1000; value <= 6000; value += 1000) {
+  for (const int value : {2000, 3000, 4000, 5000, 6000}) {
     at = find_run(heard, value, value, 0, 8192 - 2205, at);
     ASSERT_NE(at, std::string::npos) << value;
   }
