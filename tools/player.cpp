@@ -140,16 +140,17 @@ SignalSettings settings_to_render(const Player& player) {
   return signal;
 }
 
-// Renders the next block into buffer `index`; the buffer that reaches the
-// end is the last one the stream plays.
 std::size_t buffer_index(const WaveHeader& header) {
   return header.user == 1 ? 1 : 0;
 }
 
+// Until the end's block is rendered, every buffer back is refilled.
 bool refills(const Player& player) {
   return player.phase == PlayerPhase::kPlaying || player.phase == PlayerPhase::kEnding;
 }
 
+// Renders the next block into buffer `index`; the buffer that reaches the
+// end is the last one the stream plays.
 void render_into(Player& player, std::size_t index) {
   render_signal_block(*player.generator, settings_to_render(player), player.stream.buffers[index]);
   const bool ended = player.end_frame && rendered_frames(*player.generator) >= *player.end_frame;

@@ -163,16 +163,7 @@ class PlayLoop {
       const std::vector<std::string> lines =
           fds[2].revents != 0 ? read_lines(input_) : std::vector<std::string>{};
       std::vector<std::string> replies;
-      {
-        const std::lock_guard<std::mutex> lock(lock_);
-        if (fds[1].revents != 0) take_signal();
-        if (fds[0].revents != 0) take_device_events();
-        for (const std::string& line : lines) replies.push_back(run_command(line));
-        if (seconds_limit_ && Clock::now() >= *seconds_limit_) tq::play::end_player(player_);
-        note_end();
-        if (end_limit_ && Clock::now() >= *end_limit_) tq::play::stop_player(player_, service());
-        finished = player_.phase == tq::play::PlayerPhase::kFinished;
-      }
+      finished = handle(fds[1].revents != 0, fds[0].revents != 0, lines, replies);
       // Written unlocked: a slow reader holds up the replies, not the sound.
       for (const std::string& reply : replies) std::printf("%s\n", reply.c_str());
       if (!replies.empty()) std::fflush(stdout);
@@ -181,6 +172,19 @@ class PlayLoop {
 
  private:
   tq::WaveOutService& service() { return sound_.service(); }
+
+  // What poll() found, with the player locked; true once it has finished.
+  bool handle(bool signalled, bool device_events, const std::vector<std::string>& lines,
+              std::vector<std::string>& replies) {
+    const std::lock_guard<std::mutex> lock(lock_);
+    if (signalled) take_signal();
+    if (device_events) take_device_events();
+    for (const std::string& line : lines) replies.push_back(run_command(line));
+    if (seconds_limit_ && Clock::now() >= *seconds_limit_) tq::play::end_player(player_);
+    note_end();
+    if (end_limit_ && Clock::now() >= *end_limit_) tq::play::stop_player(player_, service());
+    return player_.phase == tq::play::PlayerPhase::kFinished;
+  }
 
   // Until the nearer of the time limits, or for ever.
   int wait_ms() const {
