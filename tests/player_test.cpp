@@ -140,15 +140,18 @@ TEST(PlayerEnd, FadesTheNextBlockThenClosesWhenItComesBack) {
                             [](std::int16_t v) { return v == 0; }));
     const std::size_t writes = s.wave_out.written.size();
     while (s.wave_out.is_open && !s.wave_out.queue.empty()) s.hand_back();
-    EXPECT_EQ(s.wave_out.written.size(), writes);  // nothing queued after the fade
+    ASSERT_EQ(s.wave_out.written.size(), writes + 1);  // silence behind the fade
+    EXPECT_TRUE(std::all_of(s.wave_out.written.back().begin(), s.wave_out.written.back().end(),
+                            [](auto byte) { return byte == 0; }));
     EXPECT_FALSE(s.wave_out.is_open);
     EXPECT_EQ(s.player.phase, play::PlayerPhase::kFinished);
   }
 }
 
 // The sound server's thread refills a played buffer in place with the next
-// block, the service left alone; from the end's faded block on it declines
-// and the buffers come back as events, the last one closing the stream.
+// block, the service left alone, and the one behind the end's faded block
+// with silence; the faded block comes back as an event and closes the
+// stream.
 TEST(PlayerStream, RefilledInPlaceUntilTheEnd) {
   Started s;
   WaveHeader* first = s.wave_out.finish_next();
@@ -163,9 +166,10 @@ TEST(PlayerStream, RefilledInPlaceUntilTheEnd) {
   WaveHeader* second = s.wave_out.finish_next();
   ASSERT_TRUE(play::refill_played_buffer(s.player, *second));  // it holds the fade
   EXPECT_EQ(s.player.phase, play::PlayerPhase::kDraining);
-  EXPECT_FALSE(play::refill_played_buffer(s.player, *first));
-  play::on_player_event(s.player, s.wave_out, tq::kMmWomDone, first);
-  EXPECT_TRUE(s.wave_out.is_open);
+  ASSERT_TRUE(play::refill_played_buffer(s.player, *first));  // silence behind it
+  EXPECT_TRUE(
+      std::all_of(first->data, first->data + tq::kBlockBytes, [](char byte) { return byte == 0; }));
+  EXPECT_FALSE(play::refill_played_buffer(s.player, *second));
   play::on_player_event(s.player, s.wave_out, tq::kMmWomDone, second);
   EXPECT_FALSE(s.wave_out.is_open);
   EXPECT_FALSE(play::refill_played_buffer(s.player, *second));

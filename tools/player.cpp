@@ -144,9 +144,13 @@ std::size_t buffer_index(const WaveHeader& header) {
   return header.user == 1 ? 1 : 0;
 }
 
-// Until the end's block is rendered, every buffer back is refilled.
-bool refills(const Player& player) {
-  return player.phase == PlayerPhase::kPlaying || player.phase == PlayerPhase::kEnding;
+// Every buffer back is refilled but the one that holds the end's fade. One
+// behind it holds silence: it keeps the server asking for room as it plays,
+// and so hands the faded block back once played (a server with nothing
+// more queued may never ask for the last of its room).
+bool refills(const Player& player, std::size_t index) {
+  return player.phase == PlayerPhase::kPlaying || player.phase == PlayerPhase::kEnding ||
+         (player.phase == PlayerPhase::kDraining && index != player.last_buffer);
 }
 
 // Renders the next block into buffer `index`; the buffer that reaches the
@@ -172,13 +176,11 @@ void refill_and_queue(Player& player, WaveOutService& wave_out, std::size_t inde
 
 void on_buffer_back(Player& player, WaveOutService& wave_out, const WaveHeader& header) {
   const std::size_t index = buffer_index(header);
-  if (refills(player)) {
+  if (refills(player, index)) {
     refill_and_queue(player, wave_out, index);
-  } else if (index == player.last_buffer) {
+  } else {
     stop_player(player, wave_out);
   }
-  // While draining, the other buffer is not queued again: all it would hold
-  // is silence after the fade.
 }
 
 std::string_view trimmed(std::string_view text) {
@@ -318,8 +320,9 @@ std::string run_player_command(Player& player, WaveOutService& wave_out, std::st
 }
 
 bool refill_played_buffer(Player& player, const WaveHeader& header) {
-  if (player.stream.handle == 0 || !refills(player)) return false;
-  render_into(player, buffer_index(header));
+  const std::size_t index = buffer_index(header);
+  if (player.stream.handle == 0 || !refills(player, index)) return false;
+  render_into(player, index);
   return true;
 }
 

@@ -11,8 +11,9 @@
 // volume word), never a gain on the samples.
 //
 // The end (quit, a signal, --seconds): the next block rendered fades to
-// silence over kEndFadeMs from its start; once the device has handed that
-// block back the stream is reset and closed.
+// silence over kEndFadeMs from its start, and the blocks behind it are
+// silent; once the device has handed the faded block back the stream is
+// reset and closed.
 //
 // A service that offers it (the sound server's) has a played buffer
 // refilled on its own thread through refill_played_buffer(); the caller
@@ -65,7 +66,7 @@ std::string player_usage_text();
 enum class PlayerPhase {
   kPlaying,   // blocks rendered and queued as the device hands buffers back
   kEnding,    // the end is asked for: the next block holds the fade
-  kDraining,  // the faded block is queued; waiting for it to come back
+  kDraining,  // the faded block is queued (silence behind it); waiting for it to come back
   kFinished,  // the stream is closed
 };
 
@@ -100,9 +101,9 @@ std::string run_player_command(Player& player, WaveOutService& wave_out, std::st
                                std::uint64_t underruns);
 
 // Fills a buffer the device has played with the next block, in place,
-// without calling the service (which queues it again itself). False once
-// the end's block is rendered or the stream is closed: the buffer then
-// comes back through on_player_event.
+// without calling the service (which queues it again itself). False for
+// the block that holds the end's fade and once the stream is closed: the
+// buffer then comes back through on_player_event.
 bool refill_played_buffer(Player& player, const WaveHeader& header);
 
 // Asks for the end: the next block rendered fades out. Again, or past an
