@@ -147,12 +147,16 @@ void schedule_retry(State& state, pa_usec_t delay = kRetryInterval) {
   state.api->time_restart(state.retry, after(&when, delay));
 }
 
-// A played buffer the front end has filled anew goes to the queue's end.
+// A written buffer, or a played one filled anew, at the queue's end.
+void enqueue(PulseStreamState& stream, WaveHeader* header) {
+  mark_queued(header);
+  stream.queue.headers.push_back(header);
+}
+
 bool refilled(PulseStreamState& stream, WaveHeader* played) {
   const BufferRefill& refill = stream.owner->refill;
   if (!refill || !stream.notify || stream.silent || !refill(stream.target, played)) return false;
-  mark_queued(played);
-  stream.queue.headers.push_back(played);
+  enqueue(stream, played);
   return true;
 }
 
@@ -554,8 +558,7 @@ MMResult PulseWaveOut::write(WaveOutHandle handle, WaveHeader* header) {
   if (header == nullptr) return kMmInvalidParam;
   if (!(header->flags & kWhdrPrepared)) return kWaveUnprepared;
   if (header->flags & kWhdrInQueue) return kWaveStillPlaying;
-  mark_queued(header);
-  found->second->queue.headers.push_back(header);
+  enqueue(*found->second, header);
   feed(*found->second);
   return kMmNoError;
 }
